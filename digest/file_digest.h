@@ -1,0 +1,24 @@
+// The digest of one file, and its rendering as text.
+#pragma once
+
+#include <string>
+
+#include "platform/file.h"
+
+struct FileDigest {
+    // 32 lowercase hexadecimal digits when the file was read to its end; empty
+    // when it did not open or a read failed on the way.
+    std::string text;
+    // Why the file did not open; FileOpenError::None when it opened.
+    FileOpenError openError = FileOpenError::None;
+    // The file opened, but could not be read to its end.
+    bool readFailed = false;
+};
+
+// Opens path (a path in the ANSI code page) exclusively, digests its whole
+// content through the job's chunk reader and closes it again.
+FileDigest ComputeFileDigest(const char* path);
+
+// Writes the 16 digest bytes as exactly 32 lowercase hexadecimal digits, high
+// half of each byte first. No terminator.
+void DigestToHex(const unsigned char digest[16], char text[32]);

@@ -1,0 +1,39 @@
+// CMD5Checksum: the MD5 message digest of RFC 1321 over input given in pieces.
+//
+// For every input length and every way of cutting the input, the 16 bytes that
+// Final writes are exactly RFC 1321's. Byte order is explicit throughout, so the
+// result does not depend on the host.
+#pragma once
+
+#include <cstdint>
+
+class CFile;
+
+class CMD5Checksum {
+public:
+    CMD5Checksum();
+    virtual ~CMD5Checksum() = default;
+
+    // Absorbs length bytes; any length, 0 included.
+    void Update(const unsigned char* input, std::uint32_t length);
+
+    // Pads, appends the length and writes the 16 digest bytes. The object is
+    // not used afterwards.
+    void Final(unsigned char out[16]);
+
+    // Digests the whole of an open file, read through the job's chunk reader in
+    // pieces of 1024 bytes, into digest. Returns true when the file was read to
+    // its end. When a read fails (or the job is stopped) it returns false and
+    // leaves digest exactly as the caller filled it. Nothing is thrown.
+    static bool DigestFile(CFile& file, unsigned char digest[16]);
+
+private:
+    void Init();
+    void Transform(const unsigned char block[64]);
+    static void BytesToWords(const unsigned char* in, std::uint32_t* out, std::uint32_t wordCount);
+    static void WordsToBytes(const std::uint32_t* in, unsigned char* out, std::uint32_t wordCount);
+
+    unsigned char m_buffer[64];  // the not yet complete block: (m_bitCount[0] >> 3) & 63 bytes
+    std::uint32_t m_bitCount[2];  // message length in bits modulo 2^64, low word first
+    std::uint32_t m_state[4];     // A, B, C, D
+};

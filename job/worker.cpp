@@ -1,0 +1,93 @@
+// DigestWorker and FileNameFromPath.
+#include "job/worker.h"
+
+#include "digest/file_digest.h"
+#include "job/job_state.h"
+#include "platform/ansi.h"
+#include "platform/file.h"
+
+namespace {
+
+// What stands in a line in place of the digest when there is none.
+const wchar_t* ReasonText(const FileDigest& digest)
+{
+    if (digest.readFailed)
+        return L"读取失败";
+    switch (digest.openError) {
+    case FileOpenError::NotFound:
+        return L"找不到文件";
+    case FileOpenError::AccessDenied:
+        return L"拒绝访问";
+    case FileOpenError::Locked:
+        return L"文件被占用";
+    case FileOpenError::NotAFile:
+        return L"不是文件";
+    default:
+        return L"无法打开";
+    }
+}
+
+// The length of one file for the size pass; 0 when it does not open or its
+// length cannot be had.
+std::int64_t LengthForTotal(const std::string& path)
+{
+    CFile file;
+    if (!file.Open(path.c_str()))
+        return 0;
+    try {
+        return static_cast<std::int64_t>(file.GetLength());
+    } catch (const CFileException&) {
+        return 0;
+    }
+}
+
+}  // namespace
+
+std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
+{
+    if (!dialog)
+        return 0xFFFFFFFF;
+    CJobState& job = *dialog;
+
+    job.m_totalBytes = 0;
+    job.m_doneBytes = 0;
+    job.m_progressSink.SetPos(0);
+
+    for (std::uint32_t i = 0; i < files.GetCount(); ++i) {
+        if (job.StopRequested())
+            return 1;
+        job.m_totalBytes += LengthForTotal(files.GetAt(i));
+    }
+
+    std::string result;
+    for (std::uint32_t j = 0; j < files.GetCount(); ++j) {
+        const std::string& path = files.GetAt(j);
+        const FileDigest digest = ComputeFileDigest(path.c_str());
+        if (job.StopRequested())
+            return 1;  // the file was cut short: no line for it
+        result += FileNameFromPath(path);
+        result += " : ";
+        result += digest.text.empty() ? AnsiFromWide(ReasonText(digest)) : digest.text;
+        result += "\r\n";
+        job.m_resultSink.SetResultText(result);
+    }
+    return 1;
+}
+
+std::string FileNameFromPath(const std::string& path, LeadBytePredicate isLeadByte)
+{
+    std::string::size_type nameStart = 0;
+    for (std::string::size_type i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (isLeadByte(byte) && i + 1 < path.size())
+            ++i;  // the trail byte is part of this character, whatever its value
+        else if (byte == '\\' || byte == '/')
+            nameStart = i + 1;
+    }
+    return path.substr(nameStart);
+}
+
+std::string FileNameFromPath(const std::string& path)
+{
+    return FileNameFromPath(path, &IsAnsiLeadByte);
+}

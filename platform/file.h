@@ -1,0 +1,77 @@
+// CFile: the file object the digest core reads through.
+//
+// A disk file opened for reading with exclusive sharing: while it is open no other
+// open of the file for reading or writing succeeds, and it does not open while
+// another program holds the file open. Folders, devices and pipes never open: a read
+// from a console or a pipe could block a job for ever.
+//
+// Reads are served from a block buffer filled by large reads, so the engine's
+// 1024-byte requests cost a copy, not a system call. Callers see the same bytes,
+// counts, end of file and failures as with direct reads.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+
+// Raised by CFile when a read or a length query fails.
+class CFileException : public std::exception {
+public:
+    const char* what() const noexcept override { return "file operation failed"; }
+};
+
+// Why an open failed.
+enum class FileOpenError {
+    None,
+    NotFound,      // no such file, or a part of its path is missing
+    AccessDenied,  // the system refused access
+    Locked,        // another program holds the file open
+    NotAFile,      // a folder, a device or a pipe
+    Other,
+};
+
+class CFile {
+public:
+    CFile() = default;
+    virtual ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens an existing file for reading, exclusively. Returns false when it did
+    // not open; error, when given, says why. An open object is closed first.
+    bool Open(const char* path, FileOpenError* error = nullptr);
+
+    // The file's length in bytes. Throws CFileException when it cannot be had.
+    std::uint64_t GetLength();
+
+    // Places up to count bytes at buffer and returns how many; fewer only at the
+    // end of the file, 0 once there. Throws CFileException when reading fails.
+    // Virtual so that tests can stand in a file that fails.
+    virtual std::uint32_t Read(void* buffer, std::uint32_t count);
+
+    // Closes the file; nothing happens when it is not open.
+    void Close();
+
+    bool IsOpen() const { return m_handle != kNoHandle; }
+
+private:
+    // The native handle: a Win32 HANDLE or a POSIX descriptor. Both systems use
+    // -1 for "none" (INVALID_HANDLE_VALUE and the failed open()).
+    using NativeHandle = std::intptr_t;
+    static constexpr NativeHandle kNoHandle = -1;
+
+    // The system-specific part, in file_win32.cpp or file_posix.cpp.
+    static NativeHandle OpenNative(const char* path, FileOpenError& error);
+    static bool LengthNative(NativeHandle handle, std::uint64_t& length);
+    static bool ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, std::uint32_t& placed);
+    static void CloseNative(NativeHandle handle);
+
+    // Returns false at the end of the file; throws when the read fails.
+    bool Refill();
+
+    NativeHandle m_handle = kNoHandle;
+    std::unique_ptr<unsigned char[]> m_block;  // allocated by the first read
+    std::uint32_t m_blockSize = 0;
+    std::uint32_t m_blockPos = 0;  // next byte to hand out
+    std::uint32_t m_blockEnd = 0;  // bytes in m_block
+};

@@ -1,0 +1,25 @@
+// Where a digest job reports to: a progress position and the whole result text.
+// The main dialog is both sinks for its jobs; tests record what arrives.
+#pragma once
+
+#include <string>
+
+class IProgressSink {
+public:
+    // Called on the job's thread with every position the progress rule yields;
+    // positions above 100 show a full bar.
+    virtual void SetPos(int position) = 0;
+
+protected:
+    ~IProgressSink() = default;
+};
+
+class IResultSink {
+public:
+    // Called on the job's thread after every line with all lines so far, in the
+    // ANSI code page; replaces whatever was shown before.
+    virtual void SetResultText(const std::string& text) = 0;
+
+protected:
+    ~IResultSink() = default;
+};

@@ -1,0 +1,66 @@
+# Shared by the scripts: installing what is missing, and a virtual display with
+# a private Wine prefix for the Windows build.
+
+KORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Debian packages the builds, the tests and the demonstration need.
+KORVANE_PACKAGES=(
+  cmake ninja-build g++ googletest libbenchmark-dev libssl-dev
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the packages that are missing (wine32 needs the i386 architecture)
+# and the Chinese locale that gives Wine the ANSI code page 936.
+korvane_install() {
+  local missing=()
+  for package in "${KORVANE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen
+  fi
+}
+
+# Starts Xvfb on a free display unless one is given, and prepares a private
+# Wine prefix under build/ with the Chinese locale. Sets DISPLAY, WINEPREFIX,
+# LC_ALL and WINEDEBUG for the caller; korvane_stop_display undoes the start.
+korvane_wine_env() {
+  export WINEPREFIX="$KORVANE_ROOT/build/wineprefix"
+  export WINEDEBUG=-all
+  export LC_ALL=zh_CN.UTF-8
+  export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
+  if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--virtual" ]; then
+    local display=99
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    KORVANE_XVFB_PID=$!
+    export DISPLAY=":$display"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  wineserver -w 2>/dev/null || true
+}
+
+korvane_stop_display() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "${KORVANE_XVFB_PID:-}" ]; then
+    kill "$KORVANE_XVFB_PID" 2>/dev/null || true
+    wait "$KORVANE_XVFB_PID" 2>/dev/null || true
+  fi
+}

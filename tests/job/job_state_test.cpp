@@ -1,0 +1,152 @@
+// Job order: jobs run one at a time in start order, each on the list as it
+// stood at its start; stopping, dropping and waiting.
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/recording_job.h"
+#include "support/test_files.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Line(const std::string& name, const std::string& digest)
+{
+    return name + " : " + digest + "\r\n";
+}
+
+class JobOrder : public testing::Test {
+protected:
+    // Holds the first job at its first position until release opens.
+    void HoldFirstJob()
+    {
+        job.onPosition = [this](int) {
+            if (!m_held.exchange(true))
+                release.Wait();
+        };
+    }
+
+    RecordingJob job;
+    TempDir dir;
+    Gate release;
+
+private:
+    std::atomic<bool> m_held{false};
+};
+
+TEST_F(JobOrder, AStartedJobRunsOnItsOwnThread)
+{
+    job.m_files.Append(dir.Write("a", "a"));
+    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.WaitForJobs(10s));
+    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
+}
+
+TEST_F(JobOrder, JobsStartedWhileOneRunsWaitAndRunInOrderOnTheirOwnList)
+{
+    const std::string a = dir.Write("a", "a");
+    const std::string b = dir.Write("b", "b");
+    const std::string c = dir.Write("c", "c");
+    HoldFirstJob();
+
+    job.m_files.Append(a);
+    ASSERT_TRUE(job.StartJob());
+    release.AwaitArrival();  // the first job is running
+    job.m_files.Append(b);
+    ASSERT_TRUE(job.StartJob());
+    job.m_files.Clear();
+    job.m_files.Append(c);
+    ASSERT_TRUE(job.StartJob());
+    job.m_files.Clear();  // changes after a start touch no job
+    EXPECT_FALSE(job.WaitForJobs(50ms)) << "the first job is held, the others wait";
+    release.Open();
+    ASSERT_TRUE(job.WaitForJobs(10s));
+
+    const std::string lineA = Line("a", Md5Hex("a"));
+    const std::string lineB = Line("b", Md5Hex("b"));
+    const std::string lineC = Line("c", Md5Hex("c"));
+    EXPECT_EQ(job.Texts(), (std::vector<std::string>{lineA, lineA, lineA + lineB, lineC}));
+    // Each job reset the bar before its own positions: three jobs, three zeros.
+    const auto positions = job.Positions();
+    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), 3);
+}
+
+TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
+{
+    const std::string small = dir.Write("small", "s");
+    const std::string big = dir.Write("big", PatternBytes(1 << 20));
+    // Hold the job at its first chunk of the big file, after the small file's line.
+    job.onPosition = [&](int) {
+        if (!job.Texts().empty())
+            release.Wait();
+    };
+    job.m_files.Append(small);
+    job.m_files.Append(big);
+    ASSERT_TRUE(job.StartJob());
+    job.m_files.Clear();
+    job.m_files.Append(small);
+    ASSERT_TRUE(job.StartJob());  // waits behind the first
+
+    release.AwaitArrival();
+    job.StopJobs();
+    release.Open();
+    ASSERT_TRUE(job.WaitForJobs(10s));
+
+    EXPECT_EQ(job.Texts(), std::vector<std::string>{Line("small", Md5Hex("s"))})
+        << "no line for the file cut short, none from the dropped job";
+    EXPECT_LT(job.m_doneBytes, 1 << 20) << "the big file was not read to its end";
+}
+
+TEST_F(JobOrder, AJobStartedAfterAStopRunsNormally)
+{
+    job.StopJobs();
+    job.m_files.Append(dir.Write("a", "a"));
+    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.WaitForJobs(10s));
+    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
+}
+
+bool FailToStart(ThreadRoutine, void*)
+{
+    return false;
+}
+
+TEST_F(JobOrder, AFailedThreadStartLeavesNothingWaitingAndTheListAsItWas)
+{
+    const std::string a = dir.Write("a", "a");
+    job.m_files.Append(a);
+    job.m_startThread = &FailToStart;
+    EXPECT_FALSE(job.StartJob());
+    EXPECT_TRUE(job.WaitForJobs(0ms));
+    EXPECT_EQ(job.m_files.GetCount(), 1u);
+
+    job.m_startThread = &StartThread;
+    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.WaitForJobs(10s)) << "the failed start must not block later jobs";
+    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
+}
+
+TEST(JobState, DestructionStopsAndWaitsForTheWorkers)
+{
+    TempDir dir;
+    const std::string big = dir.Write("big", PatternBytes(4 << 20));
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    auto job = std::make_unique<RecordingJob>();
+    job->onPosition = [calls](int) { ++*calls; };
+    for (int i = 0; i < 5; ++i) {
+        job->m_files.Append(big);
+        ASSERT_TRUE(job->StartJob());
+    }
+    job.reset();  // must not return while a worker still uses the job
+
+    const int atDestruction = calls->load();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(calls->load(), atDestruction) << "a worker outlived its job state";
+    EXPECT_LT(atDestruction, 5 * 4096) << "the jobs were stopped, not run to their end";
+}
+
+}  // namespace

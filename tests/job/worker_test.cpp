@@ -1,0 +1,161 @@
+// DigestWorker: the result lines of a job, and FileNameFromPath.
+#include <gtest/gtest.h>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "job/worker.h"
+#include "platform/ansi.h"
+#include "support/recording_job.h"
+#include "support/test_files.h"
+
+namespace {
+
+const std::string kEmptyDigest = "d41d8cd98f00b204e9800998ecf8427e";
+
+std::string Line(const std::string& name, const std::string& digestOrReason)
+{
+    return name + " : " + digestOrReason + "\r\n";
+}
+
+std::string Reason(const wchar_t* text)
+{
+    return AnsiFromWide(text);
+}
+
+class WorkerTest : public testing::Test {
+protected:
+    std::uint32_t Run(const std::vector<std::string>& paths)
+    {
+        CFileList files;
+        for (const auto& path : paths)
+            files.Append(path);
+        return DigestWorker(&job, files);
+    }
+
+    RecordingJob job;
+    TempDir dir;
+};
+
+TEST_F(WorkerTest, EmptyFileGivesItsLine)
+{
+    EXPECT_EQ(Run({dir.Write("e.txt", "")}), 1u);
+    EXPECT_EQ(job.Texts(), std::vector<std::string>{Line("e.txt", kEmptyDigest)});
+}
+
+TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
+{
+    const std::string a = dir.Write("a.bin", "alpha");
+    const std::string c = dir.Write("c.bin", "gamma");
+    Run({a, dir.PathOf("b.bin"), c});
+    const std::string first = Line("a.bin", Md5Hex("alpha"));
+    const std::string second = first + Line("b.bin", Reason(L"找不到文件"));
+    const std::string third = second + Line("c.bin", Md5Hex("gamma"));
+    EXPECT_EQ(job.Texts(), (std::vector<std::string>{first, second, third}));
+}
+
+TEST_F(WorkerTest, APathListedTwiceIsCountedAndReportedTwice)
+{
+    const std::string a = dir.Write("a.bin", PatternBytes(3000));
+    Run({a, a});
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(3000))) + Line("a.bin", Md5Hex(PatternBytes(3000))));
+    EXPECT_EQ(job.m_totalBytes, 6000);
+}
+
+TEST_F(WorkerTest, FilesThatDoNotOpenGiveTheirReason)
+{
+    const std::string held = dir.Write("held.bin", "x");
+    ExclusiveHold hold(held);
+    ASSERT_TRUE(hold.IsHeld());
+    Run({dir.PathOf("gone.bin"), dir.MakeDir("sub"), held});
+    EXPECT_EQ(job.LastText(), Line("gone.bin", Reason(L"找不到文件")) + Line("sub", Reason(L"不是文件")) +
+                                  Line("held.bin", Reason(L"文件被占用")));
+    EXPECT_EQ(job.m_totalBytes, 0);
+    EXPECT_EQ(job.Positions(), std::vector<int>{0});
+}
+
+#ifdef __linux__
+TEST_F(WorkerTest, AReadFailureIsReportedNotPassedOffAsADigest)
+{
+    Run({"/proc/self/mem"});
+    EXPECT_EQ(job.LastText(), Line("mem", Reason(L"读取失败")));
+}
+#endif
+
+TEST_F(WorkerTest, EmptyListResetsCountersAndBarAndWritesNothing)
+{
+    job.m_totalBytes = 77;
+    job.m_doneBytes = 99;
+    EXPECT_EQ(Run({}), 1u);
+    EXPECT_EQ(job.m_totalBytes, 0);
+    EXPECT_EQ(job.m_doneBytes, 0);
+    EXPECT_EQ(job.Positions(), std::vector<int>{0});
+    EXPECT_TRUE(job.Texts().empty());
+}
+
+TEST_F(WorkerTest, NoDialogTouchesNothing)
+{
+    CFileList files;
+    files.Append(dir.Write("a", "a"));
+    EXPECT_EQ(DigestWorker(nullptr, files), 0xFFFFFFFFu);
+    EXPECT_TRUE(job.Positions().empty());
+}
+
+TEST_F(WorkerTest, ASecondJobsTextStartsAfresh)
+{
+    Run({dir.Write("one", "1")});
+    Run({dir.Write("two", "2")});
+    EXPECT_EQ(job.Texts().back(), Line("two", Md5Hex("2")));
+}
+
+TEST_F(WorkerTest, ASizePassTotalPast4GiBIsExact)
+{
+    // Sparse: the size pass only asks for the length. The job is stopped at
+    // its first chunk, once the total is known.
+    const std::uint64_t size = (std::uint64_t{1} << 32) + 1;
+    const std::string big = dir.WriteSparse("big.bin", size);
+    job.onPosition = [&](int) {
+        if (job.m_doneBytes > 0)
+            job.StopJobs();
+    };
+    job.m_files.Append(big);
+    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.WaitForJobs(std::chrono::seconds(30)));
+    EXPECT_EQ(static_cast<std::uint64_t>(job.m_totalBytes), size);
+    EXPECT_TRUE(job.Texts().empty()) << "no line for a file cut short";
+}
+
+struct NameCase {
+    std::string path;
+    std::string name;
+};
+
+std::ostream& operator<<(std::ostream& out, const NameCase& c)
+{
+    return out << testing::PrintToString(c.path);
+}
+
+bool IsGbkLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+class FileName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(FileName, IsWhatFollowsTheLastSeparatorCharacter)
+{
+    EXPECT_EQ(FileNameFromPath(GetParam().path, &IsGbkLeadByte), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Worker, FileName,
+    testing::Values(NameCase{"C:\\data\\e.txt", "e.txt"}, NameCase{"x.bin", "x.bin"},
+                    NameCase{"\\x.bin", "x.bin"}, NameCase{"C:/data/e.txt", "e.txt"},
+                    NameCase{"C:\\data/sub\\e.txt", "e.txt"}, NameCase{"C:\\data\\", ""}, NameCase{"", ""},
+                    // 0x955C is one character whose second byte is 0x5C.
+                    NameCase{"C:\\\x95\x5c\\a.txt", "a.txt"}, NameCase{"C:\\a\\\x95\x5c.txt", "\x95\x5c.txt"},
+                    NameCase{"C:\\a\\b\x95\x5c", "b\x95\x5c"}, NameCase{"\x95\x5c\x95\x5c", "\x95\x5c\x95\x5c"},
+                    // A lead byte at the very end has no trail byte to take.
+                    NameCase{"a\\b\x95", "b\x95"}, NameCase{"a\x95\\b", "a\x95\\b"}));
+
+}  // namespace

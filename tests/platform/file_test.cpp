@@ -1,0 +1,142 @@
+// CFile: buffered reads give what direct reads would; what opens and what does not.
+#include <fstream>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "support/test_files.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+struct ReadCase {
+    std::size_t size;
+    std::uint32_t request;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReadCase& c)
+{
+    return out << c.size << " bytes in reads of " << c.request;
+}
+
+class BufferedRead : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(BufferedRead, FullPiecesUntilTheEndThenZero)
+{
+    TempDir dir;
+    const std::string content = PatternBytes(GetParam().size);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir.Write("f", content).c_str()));
+    EXPECT_EQ(file.GetLength(), content.size());
+
+    std::string readBack;
+    std::vector<char> buffer(GetParam().request);
+    for (;;) {
+        const std::uint32_t got = file.Read(buffer.data(), GetParam().request);
+        ASSERT_LE(got, GetParam().request);
+        if (got == 0)
+            break;
+        readBack.append(buffer.data(), got);
+        if (readBack.size() < content.size()) {
+            ASSERT_EQ(got, GetParam().request) << "a short read before the end";
+        }
+    }
+    EXPECT_EQ(readBack, content);
+    EXPECT_EQ(file.Read(buffer.data(), GetParam().request), 0u) << "the end stays the end";
+}
+
+INSTANTIATE_TEST_SUITE_P(File, BufferedRead,
+                         testing::Values(ReadCase{0, 1024}, ReadCase{1, 1024}, ReadCase{1024, 1024},
+                                         ReadCase{4097, 1024}, ReadCase{(3 << 20) + 5, 1024},
+                                         ReadCase{(3 << 20) + 5, 1000}, ReadCase{(3 << 20) + 5, 3 << 20},
+                                         ReadCase{100000, 1}));
+
+TEST(File, ReadsDataAppendedAfterTheEndWasReached)
+{
+    TempDir dir;
+    const std::string path = dir.Write("grows", "abc");
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    char buffer[16];
+    ASSERT_EQ(file.Read(buffer, sizeof buffer), 3u);
+    ASSERT_EQ(file.Read(buffer, sizeof buffer), 0u);
+#ifdef _WIN32
+    GTEST_SKIP() << "nobody else can write a file that we hold exclusively";
+#else
+    std::ofstream(path, std::ios::app) << "de";
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 2u);
+#endif
+}
+
+TEST(File, LengthPast4GiBIsExact)
+{
+    TempDir dir;
+    const std::uint64_t size = (std::uint64_t{5} << 30) + 3;
+    CFile file;
+    ASSERT_TRUE(file.Open(dir.WriteSparse("big", size).c_str()));
+    EXPECT_EQ(file.GetLength(), size);
+}
+
+TEST(File, AnExclusiveOpenKeepsOthersOutUntilClosed)
+{
+    TempDir dir;
+    const std::string path = dir.Write("f", "x");
+    CFile first;
+    ASSERT_TRUE(first.Open(path.c_str()));
+    CFile second;
+    FileOpenError why = FileOpenError::None;
+    EXPECT_FALSE(second.Open(path.c_str(), &why));
+    EXPECT_EQ(why, FileOpenError::Locked);
+    first.Close();
+    EXPECT_TRUE(second.Open(path.c_str(), &why));
+    EXPECT_EQ(why, FileOpenError::None);
+}
+
+TEST(File, AnUnopenedFileThrowsOnUse)
+{
+    CFile file;
+    char buffer[4];
+    EXPECT_THROW(file.GetLength(), CFileException);
+    EXPECT_THROW(file.Read(buffer, 4), CFileException);
+    EXPECT_NO_THROW(file.Close());
+}
+
+// Names of things that open but are no disk files.
+std::vector<std::string> DeviceNames()
+{
+#ifdef _WIN32
+    return {"NUL", "CON", "CONIN$", "\\\\.\\NUL"};
+#else
+    return {"/dev/null", "/dev/zero", "/dev/tty"};
+#endif
+}
+
+TEST(File, DevicesNeverOpen)
+{
+    for (const std::string& name : DeviceNames()) {
+        CFile file;
+        FileOpenError why = FileOpenError::None;
+        EXPECT_FALSE(file.Open(name.c_str(), &why)) << name;
+        EXPECT_EQ(why, FileOpenError::NotAFile) << name;
+    }
+}
+
+#ifndef _WIN32
+TEST(File, APipeWithoutWriterDoesNotOpenAndDoesNotBlock)
+{
+    TempDir dir;
+    const std::string path = dir.PathOf("fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    CFile file;
+    FileOpenError why = FileOpenError::None;
+    EXPECT_FALSE(file.Open(path.c_str(), &why));
+    EXPECT_EQ(why, FileOpenError::NotAFile);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,50 @@
+// A job state whose sinks record what arrives, in place of the main dialog.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "job/job_state.h"
+
+class RecordingSinks : public IProgressSink, public IResultSink {
+public:
+    void SetPos(int position) override;
+    void SetResultText(const std::string& text) override;
+
+    std::vector<int> Positions() const;
+    std::vector<std::string> Texts() const;
+    std::string LastText() const;
+
+    // Called on the job's thread with each position before it is recorded.
+    std::function<void(int position)> onPosition;
+    // Called on the job's thread with each text before it is recorded.
+    std::function<void(const std::string& text)> onText;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<int> m_positions;
+    std::vector<std::string> m_texts;
+};
+
+class RecordingJob : public RecordingSinks, public CJobState {
+public:
+    RecordingJob() : CJobState(*this, *this) {}
+};
+
+// A gate that one thread waits at until another opens it.
+class Gate {
+public:
+    void Open();
+    void Wait();
+    // Blocks until a thread waits at the gate.
+    void AwaitArrival();
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_open = false;
+    bool m_arrived = false;
+};

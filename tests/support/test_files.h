@@ -1,0 +1,51 @@
+// Files on disk for tests: a private temporary folder, reference digests, and a
+// second holder that keeps a file open exclusively.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A fresh folder under the system's temporary folder, removed with everything
+// in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // The path of name inside the folder, with the system's separator.
+    std::string PathOf(const std::string& name) const;
+    // Writes content to name and returns its path.
+    std::string Write(const std::string& name, const std::string& content) const;
+    // Makes a file of size bytes that holds no data (sparse where the file
+    // system can) and returns its path.
+    std::string WriteSparse(const std::string& name, std::uint64_t size) const;
+    // Makes a sub-folder and returns its path.
+    std::string MakeDir(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+// length bytes of a fixed pattern that repeats only every 251 bytes.
+std::string PatternBytes(std::size_t length);
+
+// MD5 of data as 32 lowercase hexadecimal digits, in one Update.
+std::string Md5Hex(const std::string& data);
+
+// Holds a file open the way another program would, so that an exclusive open
+// of it fails: a second handle with no sharing on Windows, an exclusive flock
+// on POSIX systems.
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(const std::string& path);
+    ~ExclusiveHold();
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+    bool IsHeld() const { return m_handle != -1; }
+
+private:
+    std::intptr_t m_handle = -1;
+};
