@@ -1,0 +1,118 @@
+// CKorvaneDlg: construction, initialisation, painting, message routing and
+// shutting down with jobs under way.
+#include "ui/korvane_dlg.h"
+
+#include <chrono>
+
+#include "ui/about_dlg.h"
+#include "ui/res/resource.h"
+
+CKorvaneDlg::CKorvaneDlg()
+    : CDialog(IDD_MAIN_DIALOG), CJobState(m_progress, *this),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
+}
+
+CKorvaneDlg::~CKorvaneDlg()
+{
+    StopJobs();
+    while (!WaitForJobs(std::chrono::hours(1))) {
+    }
+}
+
+INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        return OnSysCommand(static_cast<UINT>(wParam), lParam);
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return Default();
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            return Default();
+        switch (LOWORD(wParam)) {
+        case IDCANCEL:
+            OnCancel();
+            return TRUE;
+        case IDOK:
+            OnBnClickedOk();
+            return TRUE;
+        case IDC_BROWSE_BUTTON:
+            OnBnClickedBrowse();
+            return TRUE;
+        default:
+            return Default();
+        }
+    default:
+        return CDialog::OnMessage(message, wParam, lParam);
+    }
+}
+
+void CKorvaneDlg::DoDataExchange(CDataExchange& exchange)
+{
+    DDX_Control(exchange, IDC_PROGRESS, m_progress);
+}
+
+BOOL CKorvaneDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    AddAboutItem(m_hWnd);
+
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    return TRUE;
+}
+
+INT_PTR CKorvaneDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return TRUE;
+    }
+    return Default();
+}
+
+INT_PTR CKorvaneDlg::OnPaint()
+{
+    if (!IsIconic(m_hWnd))
+        return Default();
+
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(m_hWnd, &rect);
+    // Signed division truncates toward zero: a 0 x 0 client area puts a
+    // 32-pixel icon at (-15, -15).
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+    return TRUE;
+}
+
+void CKorvaneDlg::OnCancel()
+{
+    StopJobs();
+    // A worker may be waiting for this thread to take its last message.
+    HandleSentMessagesUntil([this] { return WaitForJobs(std::chrono::milliseconds(0)); });
+    m_progress.m_hWnd = nullptr;
+    CDialog::OnCancel();
+}
+
+void CKorvaneDlg::SetResultText(const std::string& text)
+{
+    SetDlgItemText(IDC_RESULT_EDIT, text);
+}

@@ -1,0 +1,45 @@
+// CKorvaneDlg: the main dialog. It owns the job state, is the progress and
+// result sink of its jobs, and routes its messages and button commands.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "job/job_state.h"
+#include "platform/sinks.h"
+#include "platform/win32/dialog.h"
+#include "platform/win32/progress_ctrl.h"
+
+class CKorvaneDlg : public CDialog, public CJobState, public IResultSink {
+public:
+    CKorvaneDlg();
+    // Stops the jobs and waits for them, in case the window went without
+    // OnCancel; they may no longer reach the window.
+    ~CKorvaneDlg() override;
+
+    // Result sink: replaces the result box's text. Called on a job's thread.
+    void SetResultText(const std::string& text) override;
+
+protected:
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DoDataExchange(CDataExchange& exchange) override;
+    BOOL OnInitDialog() override;
+    // Ends the dialog, after the running job has stopped and every worker has
+    // ended; the workers' messages are handled meanwhile.
+    void OnCancel() override;
+
+    INT_PTR OnSysCommand(UINT nID, LPARAM lParam);
+    INT_PTR OnPaint();
+    HCURSOR OnQueryDragIcon() const { return m_hIcon; }
+    // The start commands.
+    void OnBnClickedOk();
+    void OnBnClickedBrowse();
+    virtual void OnDropFiles(HDROP hDropInfo);
+
+    // Starts a job on m_files; says so when no thread could be made.
+    void StartDigestJob();
+
+    HICON m_hIcon;
+    // m_files, m_totalBytes and m_doneBytes come with CJobState.
+    CProgressCtrl m_progress;
+};

@@ -1,0 +1,58 @@
+// The start commands of the main dialog: OK, browse and dropped files.
+#include <string>
+
+#include "platform/ansi.h"
+#include "platform/win32/file_dialog.h"
+#include "ui/korvane_dlg.h"
+#include "ui/res/resource.h"
+
+void CKorvaneDlg::OnBnClickedOk()
+{
+    const std::string path = GetDlgItemText(IDC_PATH_EDIT);
+    if (path.empty())
+        return;
+    m_files.Append(path);  // as typed: not trimmed, not checked
+    StartDigestJob();
+}
+
+void CKorvaneDlg::OnBnClickedBrowse()
+{
+    m_files.Clear();
+
+    const std::string filter = AnsiFromWide(L"支持的文件 (*.*)|*.*||");
+    const std::string title = AnsiFromWide(L"打开文件...");
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY, filter.c_str(),
+                       nullptr, 0, TRUE);
+    dialog.m_ofn.nFilterIndex = 1;
+    dialog.m_ofn.hwndOwner = m_hWnd;
+    dialog.m_ofn.lStructSize = sizeof(OPENFILENAMEA);
+    dialog.m_ofn.lpstrTitle = title.c_str();
+    dialog.m_ofn.nMaxFile = MAX_PATH;  // one path of up to 259 characters
+
+    const std::string path = dialog.DoModal() == IDOK ? dialog.GetPathName() : std::string();
+    SetDlgItemText(IDC_PATH_EDIT, path);
+}
+
+void CKorvaneDlg::OnDropFiles(HDROP hDropInfo)
+{
+    const auto count = static_cast<int>(DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0));
+    m_files.Clear();
+    for (int i = 0; i < count; ++i) {
+        // Names of any length: ask for the length first, then fetch it whole.
+        const UINT length = DragQueryFileA(hDropInfo, static_cast<UINT>(i), nullptr, 0);
+        std::string name(length + 1, '\0');
+        const UINT copied = DragQueryFileA(hDropInfo, static_cast<UINT>(i), &name[0], length + 1);
+        name.resize(copied);
+        m_files.Append(name);
+    }
+    StartDigestJob();
+    DragFinish(hDropInfo);
+}
+
+void CKorvaneDlg::StartDigestJob()
+{
+    // Jobs wait for the one running before them, so a start never touches a
+    // running job's list or counters.
+    if (!StartJob())
+        MessageBoxText(m_hWnd, L"线程创建失败", MB_OK);
+}
