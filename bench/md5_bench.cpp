@@ -118,15 +118,19 @@ public:
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
                 continue;
             const auto rate = run.counters.find("bytes_per_second");
-            if (rate != run.counters.end())
-                m_rates[run.benchmark_name()] = rate->second.value;
+            if (rate == run.counters.end())
+                continue;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            m_rates[name] = rate->second.value;
         }
     }
 
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-28s %12s %12s %8s\n", "input", "ours MB/s", "OpenSSL MB/s", "ratio");
+        std::printf("\n%-20s %12s %14s %8s\n", "input", "ours MB/s", "OpenSSL MB/s", "ratio");
         for (const auto& [name, rate] : m_rates) {
             const auto at = name.find("Ours");
             if (at == std::string::npos)
@@ -136,7 +140,7 @@ public:
             const auto other = m_rates.find(reference);
             if (other == m_rates.end())
                 continue;
-            std::printf("%-28s %12.1f %12.1f %8.3f\n", name.c_str(), rate / 1e6, other->second / 1e6,
+            std::printf("%-20s %12.1f %14.1f %8.3f\n", name.c_str(), rate / 1e6, other->second / 1e6,
                         rate / other->second);
         }
     }

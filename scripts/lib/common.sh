@@ -7,7 +7,7 @@ KORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 KORVANE_PACKAGES=(
   cmake ninja-build g++ googletest libbenchmark-dev libssl-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
 )
 
 as_root() {
