@@ -40,9 +40,6 @@ class CJobState {
 public:
     // Sets g_pMainDlg to the new object.
     CJobState(IProgressSink& progress, IResultSink& result);
-    // Stops the jobs and waits for their threads (without handling messages:
-    // a window that owns the sinks must wait itself, see WaitForJobs).
-    virtual ~CJobState();
     CJobState(const CJobState&) = delete;
     CJobState& operator=(const CJobState&) = delete;
 
@@ -69,6 +66,15 @@ public:
 
     // How jobs get their threads; tests put a failing starter here.
     bool (*m_startThread)(ThreadRoutine routine, void* argument) = &StartThread;
+
+protected:
+    // Stops the jobs and waits for their threads (without handling messages:
+    // a window that owns the sinks must wait itself, see WaitForJobs).
+    // Not virtual: the job state is a base of its owner and never deleted
+    // through a pointer to it. Having no virtual function also keeps the
+    // chunk reader, which sees only this class's layout, free of its type
+    // information.
+    ~CJobState();
 
 private:
     struct Job;

@@ -2,6 +2,7 @@
 #include "platform/file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -20,7 +21,14 @@ std::uint32_t BlockSizeFor(std::uint64_t length)
     return std::max(rounded, kMinBlock);
 }
 
+std::atomic<CFile::ReadFault> g_readFault{nullptr};
+
 }  // namespace
+
+void CFile::SetReadFault(ReadFault fault)
+{
+    g_readFault = fault;
+}
 
 CFile::~CFile()
 {
@@ -61,9 +69,7 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
         if (m_blockPos == m_blockEnd) {
             // A request as large as the block goes straight to the caller's area.
             if (count - placed >= m_blockSize) {
-                std::uint32_t direct = 0;
-                if (!ReadNative(m_handle, out + placed, count - placed, direct))
-                    throw CFileException();
+                const std::uint32_t direct = ReadFromSystem(out + placed, count - placed);
                 placed += direct;
                 if (direct == 0)
                     break;
@@ -82,12 +88,19 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
 
 bool CFile::Refill()
 {
-    std::uint32_t got = 0;
-    if (!ReadNative(m_handle, m_block.get(), m_blockSize, got))
-        throw CFileException();
+    m_blockEnd = ReadFromSystem(m_block.get(), m_blockSize);
     m_blockPos = 0;
-    m_blockEnd = got;
-    return got > 0;
+    return m_blockEnd > 0;
+}
+
+std::uint32_t CFile::ReadFromSystem(void* buffer, std::uint32_t count)
+{
+    const ReadFault fault = g_readFault;
+    std::uint32_t got = 0;
+    if ((fault && fault(m_offset)) || !ReadNative(m_handle, buffer, count, got))
+        throw CFileException();
+    m_offset += got;
+    return got;
 }
 
 void CFile::Close()
@@ -97,4 +110,5 @@ void CFile::Close()
         m_handle = kNoHandle;
     }
     m_blockPos = m_blockEnd = 0;
+    m_offset = 0;
 }

@@ -54,6 +54,12 @@ public:
 
     bool IsOpen() const { return m_handle != kNoHandle; }
 
+    // For tests: fault(offset) is asked before every read from the system,
+    // with the offset of the first byte that read would fetch; true makes that
+    // read fail as a failing disk would. Null (the default) injects nothing.
+    using ReadFault = bool (*)(std::uint64_t offset);
+    static void SetReadFault(ReadFault fault);
+
 private:
     // The native handle: a Win32 HANDLE or a POSIX descriptor. Both systems use
     // -1 for "none" (INVALID_HANDLE_VALUE and the failed open()).
@@ -68,10 +74,13 @@ private:
 
     // Returns false at the end of the file; throws when the read fails.
     bool Refill();
+    // One read from the system at the current offset; throws when it fails.
+    std::uint32_t ReadFromSystem(void* buffer, std::uint32_t count);
 
     NativeHandle m_handle = kNoHandle;
     std::unique_ptr<unsigned char[]> m_block;  // allocated by the first read
     std::uint32_t m_blockSize = 0;
     std::uint32_t m_blockPos = 0;  // next byte to hand out
     std::uint32_t m_blockEnd = 0;  // bytes in m_block
+    std::uint64_t m_offset = 0;    // bytes read from the system so far
 };

@@ -1,4 +1,5 @@
 // DigestWorker: the result lines of a job, and FileNameFromPath.
+#include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
@@ -6,8 +7,12 @@
 
 #include "job/worker.h"
 #include "platform/ansi.h"
+#include "platform/file.h"
+#include "support/other_process.h"
 #include "support/recording_job.h"
 #include "support/test_files.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -81,6 +86,82 @@ TEST_F(WorkerTest, AReadFailureIsReportedNotPassedOffAsADigest)
     EXPECT_EQ(job.LastText(), Line("mem", Reason(L"读取失败")));
 }
 #endif
+
+TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
+{
+    const std::string held = dir.Write("held.bin", "x");
+    const std::string free = dir.Write("free.bin", "y");
+    HeldByAnotherProcess other(held);
+    ASSERT_TRUE(other.IsHeld());
+    Run({held, free});
+    EXPECT_EQ(job.LastText(), Line("held.bin", Reason(L"文件被占用")) + Line("free.bin", Md5Hex("y")));
+}
+
+// Makes every read from the system fail from a given offset on, while it lives.
+class ReadFailureFrom {
+public:
+    explicit ReadFailureFrom(std::uint64_t offset)
+    {
+        s_offset = offset;
+        CFile::SetReadFault([](std::uint64_t at) { return at >= s_offset; });
+    }
+    ~ReadFailureFrom() { CFile::SetReadFault(nullptr); }
+
+private:
+    static inline std::uint64_t s_offset = 0;
+};
+
+TEST_F(WorkerTest, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
+{
+    const std::string big = dir.Write("big.bin", PatternBytes(3 << 20));
+    const std::string small = dir.Write("small.bin", "s");
+    {
+        ReadFailureFrom failure(1 << 20);
+        Run({big, small});
+    }
+    EXPECT_EQ(job.LastText(), Line("big.bin", Reason(L"读取失败")) + Line("small.bin", Md5Hex("s")));
+    EXPECT_GT(job.m_doneBytes, 1 << 20) << "the first megabyte was read before the failure";
+    EXPECT_LT(job.m_doneBytes, 3 << 20);
+}
+
+// Runs change() on the job's thread once the digest pass has begun, that is
+// after the size pass has measured every file.
+class BetweenThePasses : public WorkerTest {
+protected:
+    void Between(std::function<void()> change)
+    {
+        job.onPosition = [this, change](int) {
+            if (job.m_doneBytes > 0 && !m_done) {
+                m_done = true;
+                change();
+            }
+        };
+    }
+
+private:
+    bool m_done = false;
+};
+
+TEST_F(BetweenThePasses, AFileDeletedAfterItsLengthWasTakenIsReportedMissing)
+{
+    const std::string a = dir.Write("a.bin", PatternBytes(2048));
+    const std::string b = dir.Write("b.bin", PatternBytes(2048));
+    Between([&] { std::filesystem::remove(b); });
+    Run({a, b});
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(2048))) + Line("b.bin", Reason(L"找不到文件")));
+    EXPECT_EQ(job.m_totalBytes, 4096);
+    EXPECT_EQ(job.Positions().back(), 75) << "the bar ends short of full: the missing file was never read";
+}
+
+TEST_F(BetweenThePasses, AFileTruncatedAfterItsLengthWasTakenGivesTheDigestOfWhatIsLeft)
+{
+    const std::string a = dir.Write("a.bin", PatternBytes(2048));
+    const std::string b = dir.Write("b.bin", PatternBytes(5000));
+    Between([&] { std::filesystem::resize_file(b, 100); });
+    Run({a, b});
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(2048))) + Line("b.bin", Md5Hex(PatternBytes(100))));
+    EXPECT_EQ(job.m_totalBytes, 7048);
+}
 
 TEST_F(WorkerTest, EmptyListResetsCountersAndBarAndWritesNothing)
 {

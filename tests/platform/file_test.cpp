@@ -8,7 +8,11 @@
 #include "platform/file.h"
 #include "support/test_files.h"
 
-#ifndef _WIN32
+#include "support/other_process.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -126,7 +130,44 @@ TEST(File, DevicesNeverOpen)
     }
 }
 
-#ifndef _WIN32
+TEST(File, AFileHeldByAnotherProcessDoesNotOpenUntilItIsLetGo)
+{
+    TempDir dir;
+    const std::string path = dir.Write("f", "x");
+    FileOpenError why = FileOpenError::None;
+    {
+        HeldByAnotherProcess other(path);
+        ASSERT_TRUE(other.IsHeld());
+        CFile file;
+        EXPECT_FALSE(file.Open(path.c_str(), &why));
+        EXPECT_EQ(why, FileOpenError::Locked);
+    }
+    CFile file;
+    EXPECT_TRUE(file.Open(path.c_str(), &why));
+}
+
+#ifdef _WIN32
+TEST(File, ANamedPipeDoesNotOpenAndDoesNotBlock)
+{
+    const char* name = "\\\\.\\pipe\\korvane-test";
+    const HANDLE server = CreateNamedPipeA(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    CFile file;
+    FileOpenError why = FileOpenError::None;
+    EXPECT_FALSE(file.Open(name, &why));
+    EXPECT_EQ(why, FileOpenError::NotAFile);
+    CloseHandle(server);
+}
+
+TEST(File, ASerialPortDoesNotOpen)
+{
+    CFile file;
+    FileOpenError why = FileOpenError::None;
+    EXPECT_FALSE(file.Open("COM1", &why));
+    // A machine without the port has no such file at all.
+    EXPECT_TRUE(why == FileOpenError::NotAFile || why == FileOpenError::NotFound);
+}
+#else
 TEST(File, APipeWithoutWriterDoesNotOpenAndDoesNotBlock)
 {
     TempDir dir;
