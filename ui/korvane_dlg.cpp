@@ -32,6 +32,9 @@ INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return Default();
+    case WM_SHOWRESULT:
+        OnShowResult();
+        return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED)
             return Default();
@@ -114,5 +117,19 @@ void CKorvaneDlg::OnCancel()
 
 void CKorvaneDlg::SetResultText(const std::string& text)
 {
+    std::lock_guard<std::mutex> lock(m_resultLock);
+    m_pendingResult = text;
+    if (!m_resultPosted)
+        m_resultPosted = PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE;
+}
+
+void CKorvaneDlg::OnShowResult()
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_resultLock);
+        text.swap(m_pendingResult);
+        m_resultPosted = false;
+    }
     SetDlgItemText(IDC_RESULT_EDIT, text);
 }

@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <mutex>
+#include <string>
+
 #include "job/job_state.h"
 #include "platform/sinks.h"
 #include "platform/win32/dialog.h"
@@ -17,7 +20,8 @@ public:
     // OnCancel; they may no longer reach the window.
     ~CKorvaneDlg() override;
 
-    // Result sink: replaces the result box's text. Called on a job's thread.
+    // Result sink: the result box is to show text, all lines so far. Called on
+    // a job's thread; the box shows it soon after (see OnShowResult).
     void SetResultText(const std::string& text) override;
 
 protected:
@@ -39,7 +43,22 @@ protected:
     // Starts a job on m_files; says so when no thread could be made.
     void StartDigestJob();
 
+    // Shows the latest result text. Jobs hand over their text without waiting
+    // for this thread, and texts that arrive while one is being shown are
+    // shown as one: setting the whole text after each of 10,000 small files
+    // would make a batch quadratic, the edit control laying out all lines
+    // every time.
+    void OnShowResult();
+    static constexpr UINT WM_SHOWRESULT = WM_APP + 1;
+
     HICON m_hIcon;
     // m_files, m_totalBytes and m_doneBytes come with CJobState.
     CProgressCtrl m_progress;
+
+private:
+    // THREADING: guarded by m_resultLock; written by the running job's
+    // thread, taken by the dialog's.
+    std::mutex m_resultLock;
+    std::string m_pendingResult;
+    bool m_resultPosted = false;  // a WM_SHOWRESULT is on its way
 };

@@ -181,7 +181,8 @@ TEST_F(StartCommands, TheSecondOfTwoQuickDropsHasTheLastWord)
     Drop({second1, second2});
     EXPECT_EQ(ThreadStarts(), 2);
     ASSERT_TRUE(WaitForJobsToEnd());
-    EXPECT_EQ(ResultText(), Line("second1.txt", kAbcDigest) + Line("second2.txt", Md5Hex("second")));
+    EXPECT_TRUE(WaitForResult(Line("second1.txt", kAbcDigest) + Line("second2.txt", Md5Hex("second"))))
+        << ResultText();
 }
 
 // --- The list that the commands leave for the next job ------------------------
@@ -208,7 +209,7 @@ TEST_F(StartCommands, ADropForgetsWhatEarlierOksListed)
     ASSERT_TRUE(WaitForJobsToEnd());
     Drop({b});
     ASSERT_TRUE(WaitForJobsToEnd());
-    EXPECT_EQ(ResultText(), Line("b.txt", Md5Hex("b")));
+    EXPECT_TRUE(WaitForResult(Line("b.txt", Md5Hex("b")))) << ResultText();
 }
 
 // --- Browse -------------------------------------------------------------------

@@ -1,0 +1,51 @@
+// Large batches through the real dialog: every line arrives, in drop order,
+// and the box ends with exactly the job's lines.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dialog_driver.h"
+
+namespace {
+
+class Batch : public MainDialogTest {
+protected:
+    // Drops count files of 1 KiB, each with its own content, and checks that
+    // the box ends with exactly their lines, in drop order.
+    void DropAndCheck(int count)
+    {
+        std::vector<std::string> paths;
+        std::string expected;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "f" + std::to_string(100000 + i) + ".bin";
+            const std::string content = PatternBytes(1024).replace(0, name.size(), name);
+            paths.push_back(dir.Write(name, content));
+            expected += Line(name, Md5Hex(content));
+        }
+        Drop(paths);
+        ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(2)));
+        // The box may take a moment after the job to show its last lines.
+        const auto complete = [&] {
+            return GetWindowTextLengthA(Item(IDC_RESULT_EDIT)) == static_cast<int>(expected.size());
+        };
+        ASSERT_TRUE(WaitFor(complete, kWindowDeadline));
+        EXPECT_TRUE(ResultText() == expected) << "the box's text differs from the job's lines";
+    }
+};
+
+using LongBatch = Batch;
+
+TEST_F(Batch, AThousandSmallFilesInOneDropGiveEveryLineInOrder)
+{
+    DropAndCheck(1000);
+}
+
+TEST_F(LongBatch, TenThousandSmallFilesInOneDropGiveEveryLineInOrder)
+{
+    DropAndCheck(10000);
+}
+
+}  // namespace
