@@ -30,7 +30,6 @@ public:
 private:
     void Init();
     void Transform(const unsigned char block[64]);
-    static void BytesToWords(const unsigned char* in, std::uint32_t* out, std::uint32_t wordCount);
     static void WordsToBytes(const std::uint32_t* in, unsigned char* out, std::uint32_t wordCount);
 
     unsigned char m_buffer[64];  // the not yet complete block: (m_bitCount[0] >> 3) & 63 bytes

@@ -1,17 +1,40 @@
-// CMD5Checksum: RFC 1321's vectors, independence from how the input is cut,
-// the length carry past 512 MiB, and the file loop's failure handling.
+// CMD5Checksum: RFC 1321's vectors and independence from how the input is cut,
+// in every block function this machine can run; the block functions against
+// each other; the length carry past 512 MiB, and the file loop's failure
+// handling.
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "digest/cpu_features.h"
 #include "digest/file_digest.h"
 #include "digest/md5.h"
+#include "digest/md5_blocks.h"
 #include "job/chunk_reader.h"
 #include "platform/file.h"
 #include "support/recording_job.h"
 #include "support/test_files.h"
+
+namespace {
+
+const char* NameOf(Md5Form form)
+{
+    return form == Md5Form::Scalar ? "Scalar" : "Avx512";
+}
+
+}  // namespace
+
+// Names the form in the test's messages.
+void PrintTo(Md5Form form, std::ostream* out)
+{
+    *out << NameOf(form);
+}
 
 namespace {
 
@@ -38,6 +61,26 @@ std::string DigestInPieces(const std::string& data, std::size_t piece)
     return HexOf(digest);
 }
 
+const auto kForms = testing::Values(Md5Form::Scalar, Md5Form::Avx512);
+
+// A parameterised test whose first parameter is the block function to put in
+// use; skipped where this machine cannot run that form.
+template <typename... Rest>
+class WithForm : public testing::TestWithParam<std::tuple<Md5Form, Rest...>> {
+protected:
+    void SetUp() override
+    {
+        const Md5Form form = std::get<0>(this->GetParam());
+        if (!UseMd5Form(form))
+            GTEST_SKIP() << "this processor cannot run the " << NameOf(form) << " form";
+    }
+
+    void TearDown() override { UseMd5Form(m_previous); }
+
+private:
+    Md5Form m_previous = ActiveMd5Form();
+};
+
 struct Vector {
     const char* message;
     const char* digest;
@@ -48,16 +91,17 @@ std::ostream& operator<<(std::ostream& out, const Vector& v)
     return out << '"' << v.message << '"';
 }
 
-class Rfc1321Suite : public testing::TestWithParam<Vector> {};
+class Rfc1321Suite : public WithForm<Vector> {};
 
 TEST_P(Rfc1321Suite, GivesTheListedDigest)
 {
-    EXPECT_EQ(DigestInPieces(GetParam().message, 0), GetParam().digest);
+    const Vector& vector = std::get<1>(GetParam());
+    EXPECT_EQ(DigestInPieces(vector.message, 0), vector.digest);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Md5, Rfc1321Suite,
-    testing::Values(
+    testing::Combine(kForms, testing::Values(
         Vector{"", "d41d8cd98f00b204e9800998ecf8427e"}, Vector{"a", "0cc175b9c0f1b6a831c399e269772661"},
         Vector{"abc", "900150983cd24fb0d6963f7d28e17f72"},
         Vector{"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
@@ -66,7 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
                "d174ab98d277d9f5a5611c2c9f419d9f"},
         Vector{"1234567890" "1234567890" "1234567890" "1234567890" "1234567890" "1234567890" "1234567890"
                "1234567890",
-               "57edf4a22be3c955ac49da2e2107b67a"}));
+               "57edf4a22be3c955ac49da2e2107b67a"})),
+    [](const testing::TestParamInfo<Rfc1321Suite::ParamType>& test) {
+        return std::string(NameOf(std::get<0>(test.param))) + "_" + std::to_string(test.index);
+    });
 
 // Reference digests of PatternBytes(length), from an independent implementation.
 // The lengths sit on both sides of the padding and block boundaries.
@@ -90,18 +137,106 @@ const PatternCase kPatternCases[] = {
     {1025, "bf8516a41091eed47cb5c49723ae5be9"}, {4097, "115dc8519508f9fa0a3c1e30af33fbe1"},
 };
 
-class CutIndependence : public testing::TestWithParam<std::tuple<PatternCase, std::size_t>> {};
+class CutIndependence : public WithForm<PatternCase, std::size_t> {};
 
 TEST_P(CutIndependence, EveryCutGivesTheReferenceDigest)
 {
-    const auto& [pattern, piece] = GetParam();
+    const auto& [form, pattern, piece] = GetParam();
     EXPECT_EQ(DigestInPieces(PatternBytes(pattern.length), piece), pattern.digest)
-        << pattern.length << " bytes in pieces of " << piece;
+        << pattern.length << " bytes in pieces of " << piece << ", " << NameOf(form) << " form";
 }
 
-INSTANTIATE_TEST_SUITE_P(Md5, CutIndependence,
-                         testing::Combine(testing::ValuesIn(kPatternCases),
-                                          testing::Values(0, 1, 63, 64, 65, 1024)));
+std::string CutName(const testing::TestParamInfo<CutIndependence::ParamType>& test)
+{
+    const auto& [form, pattern, piece] = test.param;
+    return std::string(NameOf(form)) + "_" + std::to_string(pattern.length) + "_bytes_in_pieces_of_" +
+           std::to_string(piece);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Md5, CutIndependence,
+    testing::Combine(kForms, testing::ValuesIn(kPatternCases), testing::Values(0, 1, 63, 64, 65, 1024)), CutName);
+
+// Digests data cut at the given lengths (the rest in one last piece), with
+// the block function of form in use for the piece at index i when
+// formOfPiece(i) says so.
+template <typename FormOfPiece>
+std::string DigestInCuts(const std::string& data, const std::vector<std::size_t>& cuts, FormOfPiece formOfPiece)
+{
+    const Md5Form previous = ActiveMd5Form();
+    CMD5Checksum md5;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i <= cuts.size(); ++i) {
+        const std::size_t n = i < cuts.size() ? cuts[i] : data.size() - at;
+        EXPECT_TRUE(UseMd5Form(formOfPiece(i)));
+        md5.Update(bytes + at, static_cast<std::uint32_t>(n));
+        at += n;
+    }
+    unsigned char digest[16];
+    md5.Final(digest);
+    UseMd5Form(previous);
+    return HexOf(digest);
+}
+
+// The block functions against each other, on messages of random content and
+// length cut at random: the same digest from either form, and when the form
+// changes from piece to piece within one message.
+TEST(Md5Forms, AgreeOnRandomMessagesAndCuts)
+{
+    if (!Md5FormSupported(Md5Form::Avx512))
+        GTEST_SKIP() << "this processor cannot run the Avx512 form";
+    std::mt19937 generator(1321);  // fixed, so that a failure repeats
+    std::uniform_int_distribution<std::size_t> length(0, 5000);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<std::size_t> smallPiece(0, 130);
+    std::uniform_int_distribution<std::size_t> largePiece(0, 2000);
+    for (int round = 0; round < 300; ++round) {
+        std::string data(length(generator), '\0');
+        for (char& c : data)
+            c = static_cast<char>(byte(generator));
+        std::vector<std::size_t> cuts;
+        for (std::size_t left = data.size(); left > 0;) {
+            const std::size_t piece = (generator() & 1) != 0 ? smallPiece(generator) : largePiece(generator);
+            const std::size_t n = std::min(left, piece);
+            cuts.push_back(n);
+            left -= n;
+        }
+
+        const std::string scalar = DigestInCuts(data, cuts, [](std::size_t) { return Md5Form::Scalar; });
+        const std::string avx512 = DigestInCuts(data, cuts, [](std::size_t) { return Md5Form::Avx512; });
+        const std::string mixed = DigestInCuts(
+            data, cuts, [](std::size_t i) { return i % 2 == 0 ? Md5Form::Avx512 : Md5Form::Scalar; });
+        const std::string whole = DigestInCuts(data, {}, [](std::size_t) { return Md5Form::Avx512; });
+        std::ostringstream where;
+        where << data.size() << " bytes in " << cuts.size() + 1 << " pieces, round " << round;
+        EXPECT_EQ(avx512, scalar) << where.str();
+        EXPECT_EQ(mixed, scalar) << where.str();
+        EXPECT_EQ(whole, scalar) << where.str();
+    }
+}
+
+#ifdef __linux__
+// The processor check against the kernel's view, which lists avx512f and
+// avx512vl only where the processor has them and the kernel saves their state.
+TEST(Md5Forms, Avx512SupportMatchesTheKernelsView)
+{
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    if (line.empty())
+        GTEST_SKIP() << "no processor flags in /proc/cpuinfo";
+    std::istringstream flags(line.substr(line.find(':') + 1));
+    bool f = false, vl = false;
+    for (std::string flag; flags >> flag;) {
+        f = f || flag == "avx512f";
+        vl = vl || flag == "avx512vl";
+    }
+    EXPECT_EQ(CpuRunsAvx512Vl(), f && vl);
+    EXPECT_EQ(Md5FormSupported(Md5Form::Avx512), f && vl);
+}
+#endif
 
 TEST(Md5, UpdatesOfLengthZeroChangeNothing)
 {

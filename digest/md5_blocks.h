@@ -1,0 +1,40 @@
+// The MD5 block functions behind CMD5Checksum, and the choice of the one in use.
+//
+// Internal to the engine, its tests and its benchmarks. A block function folds
+// count consecutive 64-byte blocks into the chaining state A, B, C, D, exactly
+// as RFC 1321's block step does one block after another. The forms differ only
+// in the instructions they use; every form computes the same words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#define KORVANE_MD5_AVX512_FORM 1
+#endif
+
+using Md5BlockFunction = void (*)(std::uint32_t state[4], const unsigned char* blocks, std::size_t count);
+
+enum class Md5Form {
+    Scalar,  // plain C++, runs anywhere
+    Avx512,  // needs AVX-512F and AVX-512VL, and an operating system that saves their registers
+};
+
+void Md5BlocksScalar(std::uint32_t state[4], const unsigned char* blocks, std::size_t count);
+#ifdef KORVANE_MD5_AVX512_FORM
+void Md5BlocksAvx512(std::uint32_t state[4], const unsigned char* blocks, std::size_t count);
+#endif
+
+// Whether this processor and operating system can run form.
+bool Md5FormSupported(Md5Form form);
+
+// The block function in use. On first use it is the fastest form this machine
+// supports; any thread may ask, at any time.
+Md5BlockFunction ActiveMd5Blocks();
+Md5Form ActiveMd5Form();
+
+// For tests and benchmarks: puts form in use for every engine object from the
+// next Update on, and returns true; returns false and changes nothing when the
+// machine does not support form. Switching between messages, or even in the
+// middle of one, gives the same digests.
+bool UseMd5Form(Md5Form form);
