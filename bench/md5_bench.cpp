@@ -80,7 +80,7 @@ class CountingJob : public IProgressSink, public IResultSink, public CJobState {
 public:
     CountingJob() : CJobState(*this, *this) {}
     void SetPos(int position) override { m_last = position; }
-    void SetResultText(const std::string&) override {}
+    void SetResultText(const std::string&, bool, bool) override {}
     int m_last = 0;
 };
 

@@ -69,7 +69,7 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
         result += " : ";
         result += digest.text.empty() ? AnsiFromWide(ReasonText(digest)) : digest.text;
         result += "\r\n";
-        job.m_resultSink.SetResultText(result);
+        job.m_resultSink.SetResultText(result, j == 0, j + 1 == files.GetCount());
     }
     return 1;
 }

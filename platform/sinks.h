@@ -17,8 +17,10 @@ protected:
 class IResultSink {
 public:
     // Called on the job's thread after every line with all lines so far, in the
-    // ANSI code page; replaces whatever was shown before.
-    virtual void SetResultText(const std::string& text) = 0;
+    // ANSI code page; replaces whatever was shown before. Within a job each
+    // text extends the one before it: startsJob marks a job's first text,
+    // endsJob its last.
+    virtual void SetResultText(const std::string& text, bool startsJob, bool endsJob) = 0;
 
 protected:
     ~IResultSink() = default;

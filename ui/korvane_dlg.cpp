@@ -2,6 +2,7 @@
 // shutting down with jobs under way.
 #include "ui/korvane_dlg.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "ui/about_dlg.h"
@@ -33,6 +34,12 @@ INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return Default();
     case WM_SHOWRESULT:
+        OnShowResult();
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kResultTimer)
+            return Default();
+        KillTimer(m_hWnd, kResultTimer);
         OnShowResult();
         return TRUE;
     case WM_COMMAND:
@@ -115,11 +122,18 @@ void CKorvaneDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-void CKorvaneDlg::SetResultText(const std::string& text)
+void CKorvaneDlg::SetResultText(const std::string& text, bool startsJob, bool endsJob)
 {
     std::lock_guard<std::mutex> lock(m_resultLock);
-    m_pendingResult = text;
-    if (!m_resultPosted)
+    // Within a job each text extends the one before: copy only the new line.
+    if (startsJob)
+        m_pendingResult = text;
+    else
+        m_pendingResult.append(text, m_pendingResult.size(), std::string::npos);
+    m_resultDirty = true;
+    m_resultComplete = endsJob;
+    // A job's last line goes out at once, whatever the pause.
+    if (!m_resultPosted || endsJob)
         m_resultPosted = PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE;
 }
 
@@ -128,8 +142,18 @@ void CKorvaneDlg::OnShowResult()
     std::string text;
     {
         std::lock_guard<std::mutex> lock(m_resultLock);
-        text.swap(m_pendingResult);
         m_resultPosted = false;
+        if (!m_resultDirty)
+            return;
+        const DWORD sinceShown = GetTickCount() - m_resultShownAt;
+        if (!m_resultComplete && sinceShown < m_resultPause &&
+            SetTimer(m_hWnd, kResultTimer, m_resultPause - sinceShown, nullptr))
+            return;
+        text = m_pendingResult;
+        m_resultDirty = false;
     }
+    const DWORD start = GetTickCount();
     SetDlgItemText(IDC_RESULT_EDIT, text);
+    m_resultShownAt = GetTickCount();
+    m_resultPause = std::max<DWORD>(kResultInterval, 10 * (m_resultShownAt - start));
 }

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/ansi.h"
+#include "platform/win32/drop.h"
 #include "platform/win32/file_dialog.h"
 #include "ui/korvane_dlg.h"
 #include "ui/res/resource.h"
@@ -35,16 +36,9 @@ void CKorvaneDlg::OnBnClickedBrowse()
 
 void CKorvaneDlg::OnDropFiles(HDROP hDropInfo)
 {
-    const auto count = static_cast<int>(DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0));
     m_files.Clear();
-    for (int i = 0; i < count; ++i) {
-        // Names of any length: ask for the length first, then fetch it whole.
-        const UINT length = DragQueryFileA(hDropInfo, static_cast<UINT>(i), nullptr, 0);
-        std::string name(length + 1, '\0');
-        const UINT copied = DragQueryFileA(hDropInfo, static_cast<UINT>(i), &name[0], length + 1);
-        name.resize(copied);
-        m_files.Append(name);
-    }
+    for (const std::string& name : DroppedFileNames(hDropInfo))
+        m_files.Append(name);  // folders too: the job says what they are
     StartDigestJob();
     DragFinish(hDropInfo);
 }

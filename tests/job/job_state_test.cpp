@@ -98,6 +98,7 @@ TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
 
     EXPECT_EQ(job.Texts(), std::vector<std::string>{Line("small", Md5Hex("s"))})
         << "no line for the file cut short, none from the dropped job";
+    EXPECT_EQ(job.Marks(), std::vector<std::string>{"s"}) << "a stopped job never says it is complete";
     EXPECT_LT(job.m_doneBytes, 1 << 20) << "the big file was not read to its end";
 }
 

@@ -46,6 +46,7 @@ TEST_F(WorkerTest, EmptyFileGivesItsLine)
 {
     EXPECT_EQ(Run({dir.Write("e.txt", "")}), 1u);
     EXPECT_EQ(job.Texts(), std::vector<std::string>{Line("e.txt", kEmptyDigest)});
+    EXPECT_EQ(job.Marks(), std::vector<std::string>{"se"});
 }
 
 TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
@@ -57,6 +58,7 @@ TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
     const std::string second = first + Line("b.bin", Reason(L"找不到文件"));
     const std::string third = second + Line("c.bin", Md5Hex("gamma"));
     EXPECT_EQ(job.Texts(), (std::vector<std::string>{first, second, third}));
+    EXPECT_EQ(job.Marks(), (std::vector<std::string>{"s", "", "e"})) << "which text starts and which ends the job";
 }
 
 TEST_F(WorkerTest, APathListedTwiceIsCountedAndReportedTwice)

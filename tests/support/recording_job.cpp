@@ -9,12 +9,19 @@ void RecordingSinks::SetPos(int position)
     m_positions.push_back(position);
 }
 
-void RecordingSinks::SetResultText(const std::string& text)
+void RecordingSinks::SetResultText(const std::string& text, bool startsJob, bool endsJob)
 {
     if (onText)
         onText(text);
     std::lock_guard<std::mutex> lock(m_lock);
     m_texts.push_back(text);
+    m_marks.push_back(std::string(startsJob ? "s" : "") + (endsJob ? "e" : ""));
+}
+
+std::vector<std::string> RecordingSinks::Marks() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_marks;
 }
 
 std::vector<int> RecordingSinks::Positions() const

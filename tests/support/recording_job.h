@@ -12,10 +12,12 @@
 class RecordingSinks : public IProgressSink, public IResultSink {
 public:
     void SetPos(int position) override;
-    void SetResultText(const std::string& text) override;
+    void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
 
     std::vector<int> Positions() const;
     std::vector<std::string> Texts() const;
+    // For each text, whether it started or ended its job: "s", "e", "se" or "".
+    std::vector<std::string> Marks() const;
     std::string LastText() const;
 
     // Called on the job's thread with each position before it is recorded.
@@ -27,6 +29,7 @@ private:
     mutable std::mutex m_lock;
     std::vector<int> m_positions;
     std::vector<std::string> m_texts;
+    std::vector<std::string> m_marks;
 };
 
 class RecordingJob : public RecordingSinks, public CJobState {
