@@ -6,6 +6,8 @@
 //
 //   korvane_probe.exe PATH
 //
+// Then it closes the dialog, so that each measurement has a fresh program.
+//
 // It must run on the dialog's desktop to find it.
 #include <windows.h>
 #include <psapi.h>
@@ -45,7 +47,7 @@ int main(int argc, char** argv)
     }
     DWORD processId = 0;
     GetWindowThreadProcessId(dialog, &processId);
-    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
     const HWND result = GetDlgItem(dialog, kResultEdit);
     SetDlgItemTextA(dialog, kResultEdit, "");
     SetDlgItemTextA(dialog, kPathEdit, argv[1]);
@@ -77,6 +79,8 @@ int main(int argc, char** argv)
         text.pop_back();
     std::printf("seconds=%.4f idle_ws=%lu peak_ws=%lu line=%s\n", seconds, static_cast<unsigned long>(idle),
                 static_cast<unsigned long>(peak), text.c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    WaitForSingleObject(process, 10000);
     CloseHandle(process);
     return 0;
 }
