@@ -15,10 +15,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "korvane_window.h"
 
-constexpr int kPathEdit = 1001;
-constexpr int kResultEdit = 1004;
+namespace {
 
 SIZE_T WorkingSet(HANDLE process)
 {
@@ -35,12 +34,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: korvane_probe PATH\n");
         return 2;
     }
-    HWND dialog = nullptr;
-    for (int i = 0; i < 300 && !dialog; ++i) {
-        dialog = FindWindowA(nullptr, "Korvane");
-        if (!dialog)
-            Sleep(100);
-    }
+    const HWND dialog = WaitForKorvaneWindow();
     if (!dialog) {
         std::fprintf(stderr, "korvane_probe: no Korvane window\n");
         return 1;
