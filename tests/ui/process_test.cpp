@@ -1,0 +1,191 @@
+// The real program in a process of its own, driven from this one as a user
+// would drive it: closed while it digests a large file, it ends at once, with
+// exit code 0, every time.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dialog_driver.h"
+#include "ui/res/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Closing mid-file must not wait for the file: reading the whole of it takes
+// many times this long.
+constexpr auto kCloseBound = 5s;
+constexpr std::uint64_t kBigFile = std::uint64_t{16} << 30;
+
+// korvane.exe of the same build: build/win32/app/ beside build/win32/tests/ui/.
+std::string ProgramPath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    folder.erase(folder.find_last_of("\\/") + 1);
+    return folder + "..\\..\\app\\korvane.exe";
+}
+
+double Milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// A korvane.exe process; ended by force if a test leaves it running.
+class ProgramProcess {
+public:
+    ProgramProcess()
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + ProgramPath() + "\"";
+        m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &m_process) != FALSE;
+    }
+    ~ProgramProcess()
+    {
+        if (!m_started)
+            return;
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.hProcess, 99);
+            WaitForSingleObject(m_process.hProcess, 10000);
+        }
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    bool Started() const { return m_started; }
+
+    // The process's visible main dialog, once it shows; null when it never does.
+    HWND WaitForDialog() const
+    {
+        DialogSearch search{m_process.dwProcessId, nullptr};
+        WaitFor(
+            [&] {
+                EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            kWindowDeadline);
+        return search.found;
+    }
+
+    bool WaitForExit(std::chrono::milliseconds deadline) const
+    {
+        return WaitForSingleObject(m_process.hProcess, static_cast<DWORD>(deadline.count())) == WAIT_OBJECT_0;
+    }
+
+    DWORD ExitCode() const
+    {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(m_process.hProcess, &code);
+        return code;
+    }
+
+private:
+    struct DialogSearch {
+        DWORD processId;
+        HWND found;
+    };
+
+    static BOOL CALLBACK FindDialog(HWND window, LPARAM context)
+    {
+        auto& search = *reinterpret_cast<DialogSearch*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == search.processId && IsWindowVisible(window) && WideText(window) == L"Korvane") {
+            search.found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    PROCESS_INFORMATION m_process = {};
+    bool m_started = false;
+};
+
+enum class CloseBy { CloseMessage, CancelButton };
+
+struct CloseRun {
+    double startMs = 0;  // from the process start to its dialog showing
+    double closeMs = 0;  // from the close to the end of the process
+};
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Starts the program, has it digest bigPath, closes it once the bar moves
+// and waits for the process to end. Checks what it can on the way.
+void CloseMidJob(const std::string& bigPath, CloseBy way, CloseRun& run)
+{
+    const auto start = Clock::now();
+    ProgramProcess program;
+    ASSERT_TRUE(program.Started()) << "cannot start " << ProgramPath();
+    const HWND dialog = program.WaitForDialog();
+    ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
+    run.startMs = Milliseconds(Clock::now() - start);
+
+    // Typed and confirmed as a user would: the text goes across as WM_SETTEXT.
+    ASSERT_TRUE(SetDlgItemTextA(dialog, IDC_PATH_EDIT, bigPath.c_str()));
+    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    const HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(bar, PBM_GETPOS, 0, 0) > 0; }, kJobDeadline))
+        << "the job did not start";
+    ASSERT_LT(SendMessageA(bar, PBM_GETPOS, 0, 0), 100) << "the job ended before the close; the run shows nothing";
+
+    const auto close = Clock::now();
+    if (way == CloseBy::CloseMessage) {
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+    } else {
+        const HWND cancel = GetDlgItem(dialog, IDCANCEL);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+    }
+    ASSERT_TRUE(program.WaitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(kJobDeadline)))
+        << "the program did not end after the close";
+    run.closeMs = Milliseconds(Clock::now() - close);
+    EXPECT_EQ(program.ExitCode(), 0u) << "the program ended abnormally";
+    EXPECT_LT(run.closeMs, Milliseconds(kCloseBound)) << "closing waited for the file";
+}
+
+// Closes the program mid-job runs times in a row, a fresh process each time,
+// alternating the two ways to close; prints the times.
+void CloseMidJobRepeatedly(int runs)
+{
+    TempDir dir;
+    const std::string big = dir.WriteSparse("big.bin", kBigFile);
+    std::vector<double> closeMs;
+    std::vector<double> startMs;
+    for (int i = 0; i < runs; ++i) {
+        CloseRun run;
+        SCOPED_TRACE("run " + std::to_string(i + 1));
+        ASSERT_NO_FATAL_FAILURE(CloseMidJob(big, i % 2 == 0 ? CloseBy::CloseMessage : CloseBy::CancelButton, run));
+        closeMs.push_back(run.closeMs);
+        startMs.push_back(run.startMs);
+    }
+    std::cout << "[ figures  ] " << runs << " closes mid-job: median " << Median(closeMs) << " ms, max "
+              << *std::max_element(closeMs.begin(), closeMs.end()) << " ms (start to dialog: median "
+              << Median(startMs) << " ms)" << std::endl;
+}
+
+// A fresh process starts and ends in well under a second here: twenty runs
+// fit the quick suite.
+TEST(ClosingTheProgram, MidJobTwentyTimesInARowEndsEachProcessAtOnceWithExitCodeZero)
+{
+    CloseMidJobRepeatedly(20);
+}
+
+}  // namespace

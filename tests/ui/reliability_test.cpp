@@ -1,0 +1,586 @@
+// What users and the system throw at the real dialog: devices and pipes in
+// place of files, files held or failing, relative and odd names, names the
+// ANSI code page cannot hold; and commands in quick succession, after which
+// no thread or handle may be left behind.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dialog_driver.h"
+#include "platform/ansi.h"
+#include "platform/file.h"
+#include "process_figures.h"
+#include "support/other_process.h"
+
+namespace {
+
+std::wstring WideFromAnsi(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// A drop handle with UTF-16 names (fWide), as the shell sends it; the dialog
+// reads it through DragQueryFileA, which converts each name to the ANSI code
+// page.
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths)
+{
+    size_t chars = 1;
+    for (const std::wstring& path : paths)
+        chars += path.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    if (!memory)
+        return nullptr;
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* name = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& path : paths) {
+        std::memcpy(name, path.data(), path.size() * sizeof(wchar_t));
+        name += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// Writes content to a file through the UTF-16 interface, in the long form
+// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
+bool WriteWide(const std::wstring& path, const std::string& content)
+{
+    const std::wstring longForm = L"\\\\?\\" + path;
+    for (size_t at = longForm.find(L'\\', 7); at != std::wstring::npos; at = longForm.find(L'\\', at + 1))
+        CreateDirectoryW(longForm.substr(0, at).c_str(), nullptr);
+    const HANDLE file =
+        CreateFileW(longForm.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == content.size();
+}
+
+// Removes a file written by WriteWide and the folders made for it, up to but
+// not including stopAt.
+void RemoveWide(const std::wstring& path, const std::wstring& stopAt)
+{
+    std::wstring longForm = L"\\\\?\\" + path;
+    DeleteFileW(longForm.c_str());
+    const std::wstring stop = L"\\\\?\\" + stopAt;
+    for (size_t at = longForm.rfind(L'\\'); at != std::wstring::npos && at > stop.size();
+         at = longForm.rfind(L'\\')) {
+        longForm.resize(at);
+        RemoveDirectoryW(longForm.c_str());
+    }
+}
+
+// Records, on the UI thread, every text set into the result box and every
+// position set on the bar, in order.
+struct ControlLog {
+    std::mutex lock;
+    std::vector<std::string> texts;
+    std::vector<int> positions;
+    WNDPROC boxProc = nullptr;
+    WNDPROC barProc = nullptr;
+};
+ControlLog g_log;
+
+LRESULT CALLBACK LogResultBox(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT && lParam) {
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        g_log.texts.emplace_back(reinterpret_cast<const char*>(lParam));
+    }
+    return CallWindowProcA(g_log.boxProc, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK LogBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS) {
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        g_log.positions.push_back(static_cast<int>(wParam));
+    }
+    return CallWindowProcA(g_log.barProc, window, message, wParam, lParam);
+}
+
+class Reliability : public MainDialogTest {
+protected:
+    void TearDown() override
+    {
+        CFile::SetReadFault(nullptr);
+        MainDialogTest::TearDown();
+    }
+
+    void StartLogging()
+    {
+        ClearLog();
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        g_log.boxProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(Item(IDC_RESULT_EDIT), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LogResultBox)));
+        g_log.barProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(Item(IDC_PROGRESS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LogBar)));
+        ASSERT_NE(g_log.boxProc, nullptr);
+        ASSERT_NE(g_log.barProc, nullptr);
+    }
+
+    static void ClearLog()
+    {
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        g_log.texts.clear();
+        g_log.positions.clear();
+    }
+
+    static std::vector<std::string> LoggedTexts()
+    {
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        return g_log.texts;
+    }
+
+    static std::vector<int> LoggedPositions()
+    {
+        std::lock_guard<std::mutex> hold(g_log.lock);
+        return g_log.positions;
+    }
+
+    // Waits until the box shows one of the texts; returns it, or the box's
+    // text when none came.
+    std::string WaitForOneOf(const std::vector<std::string>& texts) const
+    {
+        std::string shown;
+        WaitFor(
+            [&] {
+                shown = ResultText();
+                return std::find(texts.begin(), texts.end(), shown) != texts.end();
+            },
+            kJobDeadline);
+        return shown;
+    }
+};
+
+// --- Devices and pipes ------------------------------------------------------------
+
+// A named pipe of this process, with one waiting instance.
+class NamedPipe {
+public:
+    NamedPipe()
+        : m_path("\\\\.\\pipe\\korvane-test-" + std::to_string(GetCurrentProcessId())),
+          m_pipe(CreateNamedPipeA(m_path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                  PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr))
+    {
+    }
+    ~NamedPipe()
+    {
+        if (m_pipe != INVALID_HANDLE_VALUE)
+            CloseHandle(m_pipe);
+    }
+    NamedPipe(const NamedPipe&) = delete;
+    NamedPipe& operator=(const NamedPipe&) = delete;
+
+    bool IsOpen() const { return m_pipe != INVALID_HANDLE_VALUE; }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    HANDLE m_pipe;
+};
+
+struct DeviceCase {
+    const char* label;
+    const char* path;  // null: the pipe's path
+    const char* name;  // the name in the line; null: the pipe's
+    std::vector<const wchar_t*> reasons;  // any one of them is right
+};
+
+const DeviceCase kDevices[] = {
+    {"Console", "CON", "CON", {L"不是文件"}},
+    {"Null", "NUL", "NUL", {L"不是文件"}},
+    // A machine without a first serial port may not know the name at all.
+    {"SerialPort", "COM1", "COM1", {L"不是文件", L"找不到文件"}},
+    {"NamedPipe", nullptr, nullptr, {L"不是文件"}},
+};
+
+class Devices : public Reliability, public testing::WithParamInterface<std::tuple<DeviceCase, bool>> {};
+
+TEST_P(Devices, GiveTheirReasonAndTheNextFileIsStillDigested)
+{
+    const DeviceCase& device = std::get<0>(GetParam());
+    const bool dropped = std::get<1>(GetParam());
+    NamedPipe pipe;
+    ASSERT_TRUE(pipe.IsOpen());
+    const std::string path = device.path ? device.path : pipe.Path();
+    const std::string name = device.name ? device.name : pipe.Path().substr(pipe.Path().rfind('\\') + 1);
+
+    const std::string after = dir.Write("after.txt", "after");
+    const std::string afterLine = Line("after.txt", Md5Hex("after"));
+    if (dropped) {
+        Drop({path, after});
+    } else {
+        SubmitPath(path);
+        SubmitPath(after);  // the list now holds the device, then the file
+    }
+    std::vector<std::string> accepted;
+    for (const wchar_t* reason : device.reasons)
+        accepted.push_back(Line(name, reason) + afterLine);
+    const std::string shown = WaitForOneOf(accepted);
+    EXPECT_TRUE(std::find(accepted.begin(), accepted.end(), shown) != accepted.end()) << shown;
+    EXPECT_TRUE(WaitForJobsToEnd()) << "a job hangs on " << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Devices, testing::Combine(testing::ValuesIn(kDevices), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<DeviceCase, bool>>& param) {
+        return std::string(std::get<0>(param.param).label) + (std::get<1>(param.param) ? "Dropped" : "Typed");
+    });
+
+// --- Files held or failing ----------------------------------------------------------
+
+TEST_F(Reliability, AFileHeldByAnotherProcessIsReportedAndTheNextFileDigested)
+{
+    const std::string held = dir.Write("held.bin", PatternBytes(5000));
+    const std::string free = dir.Write("free.txt", "free");
+    HeldByAnotherProcess holder(held);
+    ASSERT_TRUE(holder.IsHeld()) << "korvane_hold_file must stand beside the test program";
+    Drop({held, free});
+    EXPECT_TRUE(WaitForResult(Line("held.bin", L"文件被占用") + Line("free.txt", Md5Hex("free")))) << ResultText();
+    ASSERT_TRUE(WaitForJobsToEnd());
+}
+
+// Fails every read from the system that starts 1 MiB or more into a file.
+bool FailPastOneMiB(std::uint64_t offset)
+{
+    return offset >= (1u << 20);
+}
+
+TEST_F(Reliability, AReadFailingMidFileGivesItsReasonAndTheFilesAroundItAreDigested)
+{
+    const std::string before = dir.Write("before.bin", PatternBytes(4000));
+    const std::string broken = dir.Write("broken.bin", PatternBytes(3 << 20));
+    const std::string after = dir.Write("after.bin", PatternBytes(1000));
+    CFile::SetReadFault(&FailPastOneMiB);
+    Drop({before, broken, after});
+    EXPECT_TRUE(WaitForResult(Line("before.bin", Md5Hex(PatternBytes(4000))) + Line("broken.bin", L"读取失败") +
+                              Line("after.bin", Md5Hex(PatternBytes(1000)))))
+        << ResultText();
+    ASSERT_TRUE(WaitForJobsToEnd());
+}
+
+// --- Typed relative names and forward slashes --------------------------------------
+
+// Sets the process's current folder, and sets it back.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& path)
+    {
+        char previous[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, previous);
+        m_previous = previous;
+        m_set = SetCurrentDirectoryA(path.c_str()) != FALSE;
+    }
+    ~CurrentFolder() { SetCurrentDirectoryA(m_previous.c_str()); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    bool IsSet() const { return m_set; }
+
+private:
+    std::string m_previous;
+    bool m_set = false;
+};
+
+struct TypedName {
+    const char* label;
+    std::string (*typed)(const TempDir& dir);  // the text typed into the path box
+    const char* name;                          // the name in its line
+};
+
+const TypedName kTypedNames[] = {
+    {"ForwardSlash", [](const TempDir&) { return std::string("sub/x.bin"); }, "x.bin"},
+    {"Backslash", [](const TempDir&) { return std::string("sub\\x.bin"); }, "x.bin"},
+    {"DotSlash", [](const TempDir&) { return std::string("./sub/x.bin"); }, "x.bin"},
+    {"UpAndDownAgain", [](const TempDir&) { return std::string("sub/../sub/deeper/../x.bin"); }, "x.bin"},
+    {"MixedSeparators", [](const TempDir&) { return std::string("sub\\deeper/y.bin"); }, "y.bin"},
+    {"BareName", [](const TempDir&) { return std::string("top.bin"); }, "top.bin"},
+    {"AbsoluteWithForwardSlashes",
+     [](const TempDir& dir) {
+         std::string path = dir.PathOf("sub\\x.bin");
+         std::replace(path.begin(), path.end(), '\\', '/');
+         return path;
+     },
+     "x.bin"},
+};
+
+class TypedNames : public Reliability, public testing::WithParamInterface<TypedName> {};
+
+TEST_P(TypedNames, OpenFromTheCurrentFolderAndNameTheFile)
+{
+    // Each file holds its own name, so that a line tells which one was read.
+    const auto content = [](const std::string& name) { return name + PatternBytes(2500); };
+    dir.MakeDir("sub\\deeper");
+    dir.Write("sub\\x.bin", content("x.bin"));
+    dir.Write("sub\\deeper\\y.bin", content("y.bin"));
+    dir.Write("top.bin", content("top.bin"));
+    CurrentFolder current(dir.Path());
+    ASSERT_TRUE(current.IsSet());
+
+    SubmitPath(GetParam().typed(dir));
+    EXPECT_TRUE(WaitForResult(Line(GetParam().name, Md5Hex(content(GetParam().name))))) << ResultText();
+    ASSERT_TRUE(WaitForJobsToEnd());
+}
+
+INSTANTIATE_TEST_SUITE_P(Relative, TypedNames, testing::ValuesIn(kTypedNames),
+                         [](const testing::TestParamInfo<TypedName>& param) { return param.param.label; });
+
+// --- Long names ---------------------------------------------------------------------
+
+// Whether the 8-bit interface opens a path: Windows stops at MAX_PATH - 1
+// characters unless long paths are enabled; Wine takes one more.
+bool OpensThroughAnsi(const std::string& path)
+{
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+class LongNames : public Reliability, public testing::WithParamInterface<size_t> {};
+
+// The line names the file whole and gives its digest where the system opens
+// the path, its reason where it does not; the file after it is digested.
+TEST_P(LongNames, AreDroppedWholeAndGiveTheirDigestOrTheirReason)
+{
+    const size_t length = GetParam();
+    // Folders of 200 characters until the rest fits one name; the name is
+    // long too, so that a cut path would show a different one.
+    std::string path = dir.Path();
+    while (length - path.size() - 1 > 240)
+        path += "\\" + std::string(200, 'd');
+    const size_t nameLength = length - path.size() - 1;
+    ASSERT_GT(nameLength, 100u) << "the temporary folder's path is too long for this case";
+    const std::string name = std::string(nameLength - 4, 'n') + ".bin";
+    path += "\\" + name;
+    ASSERT_EQ(path.size(), length);
+
+    const std::string content = PatternBytes(3000);
+    ASSERT_TRUE(WriteWide(WideFromAnsi(path), content));
+    const bool opens = OpensThroughAnsi(path);
+    EXPECT_TRUE(opens || length >= MAX_PATH) << "a path of " << length << " characters must open";
+    std::cout << "[ figures  ] a path of " << length << " characters " << (opens ? "opens" : "does not open")
+              << " through the 8-bit interface" << std::endl;
+
+    const std::string after = dir.Write("after.txt", "after");
+    Drop({path, after});
+    const std::string expected =
+        Line(name, opens ? Md5Hex(content) : AnsiFromWide(L"找不到文件")) + Line("after.txt", Md5Hex("after"));
+    EXPECT_TRUE(WaitForResult(expected)) << ResultText();
+    ASSERT_TRUE(WaitForJobsToEnd());
+    RemoveWide(WideFromAnsi(path), WideFromAnsi(dir.Path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LongNames, testing::Values(size_t{259}, size_t{260}, size_t{1000}),
+                         [](const testing::TestParamInfo<size_t>& param) {
+                             return std::to_string(param.param) + "Characters";
+                         });
+
+// --- Names the ANSI code page cannot hold --------------------------------------------
+
+struct ForeignName {
+    const char* label;
+    const wchar_t* name;
+};
+
+const ForeignName kForeignNames[] = {
+    {"Korean", L"한글.bin"},
+    {"Devanagari", L"क.bin"},
+};
+
+// Dropped as the shell sends them (UTF-16 names) or as an 8-bit list made
+// from them: in the ANSI code page either way they carry '?' in place of
+// the characters it lacks. No file name holds a '?': the system calls the
+// name invalid, which the line gives as no such file.
+class ForeignNames : public Reliability, public testing::WithParamInterface<std::tuple<ForeignName, bool>> {};
+
+TEST_P(ForeignNames, DoNotOpenAndGiveTheirReasonUnderTheSubstitutedName)
+{
+    ASSERT_EQ(GetACP(), 936u) << "run under a Chinese locale (LC_ALL=zh_CN.UTF-8)";
+    const std::wstring wideName = std::get<0>(GetParam()).name;
+    BOOL substituted = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, wideName.c_str(), -1, nullptr, 0, nullptr, &substituted);
+    ASSERT_TRUE(substituted) << "the name must hold a character that code page 936 lacks";
+
+    const std::wstring widePath = WideFromAnsi(dir.Path()) + L"\\" + wideName;
+    ASSERT_TRUE(WriteWide(widePath, "abc"));
+    const std::string after = dir.Write("after.txt", "after");
+    if (std::get<1>(GetParam())) {
+        SendMessageA(Dialog(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeWideDrop({widePath, WideFromAnsi(after)})),
+                     0);
+    } else {
+        Drop({AnsiFromWide(widePath.c_str()), after});
+    }
+    const std::string shownName = AnsiFromWide(wideName.c_str());
+    ASSERT_NE(shownName.find('?'), std::string::npos);
+    EXPECT_TRUE(WaitForResult(Line(shownName, L"找不到文件") + Line("after.txt", Md5Hex("after")))) << ResultText();
+    ASSERT_TRUE(WaitForJobsToEnd());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ForeignNames, testing::Combine(testing::ValuesIn(kForeignNames), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<ForeignName, bool>>& param) {
+                             return std::string(std::get<0>(param.param).label) +
+                                    (std::get<1>(param.param) ? "WideDrop" : "AnsiDrop");
+                         });
+
+// --- Commands in quick succession -------------------------------------------------
+
+// A file that takes a while to read yet costs no disk: sparse, all zeros.
+constexpr std::uint64_t kZeros256MiB = std::uint64_t{256} << 20;
+// head -c 268435456 /dev/zero | md5sum
+constexpr const char* kZeros256MiBDigest = "1f5039e50bd66b290c56684d8550c6c2";
+
+TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
+{
+    constexpr int kDrops = 100;
+    // Warm up once: the first job makes what every later one reuses. (So
+    // does the test framework: its first check of fatal failures on a thread
+    // starts a thread of its own that watches it.)
+    ASSERT_NO_FATAL_FAILURE(StartLogging());
+    const DWORD idleThreads = ThreadCount();
+    const std::string warm = dir.Write("warm.txt", "warm");
+    Drop({warm});
+    ASSERT_TRUE(WaitForJobsToEnd());
+    ASSERT_TRUE(WaitForResult(Line("warm.txt", Md5Hex("warm"))));
+    WaitForThreadCountAtMost(idleThreads);  // the warm-up's worker may still be leaving
+
+    // Two files a drop, each with its own content, so that every text tells
+    // which drop wrote it and how far it had come. The first drop takes a
+    // while, so that the others come while it runs.
+    std::vector<std::vector<std::string>> drops;
+    std::vector<std::vector<std::string>> lines;  // lines[d][k]: drop d's text after k + 1 lines
+    for (int d = 0; d < kDrops; ++d) {
+        std::vector<std::string> paths;
+        std::string text;
+        lines.emplace_back();
+        for (const char* part : {"a", "b"}) {
+            const std::string name = "d" + std::to_string(d) + part + ".txt";
+            if (d == 0 && part[0] == 'a') {
+                paths.push_back(dir.WriteSparse(name, kZeros256MiB));
+                text += Line(name, kZeros256MiBDigest);
+            } else {
+                const std::string content = "drop " + std::to_string(d) + part + std::string(size_t(d) * 37, 'x');
+                paths.push_back(dir.Write(name, content));
+                text += Line(name, Md5Hex(content));
+            }
+            lines.back().push_back(text);
+        }
+        drops.push_back(paths);
+    }
+
+    ClearLog();
+    const ProcessFigures before = CurrentFigures();
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& paths : drops)
+        Drop(paths);
+    const auto dropping = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ThreadStarts(), kDrops + 1);
+
+    ASSERT_TRUE(WaitForJobsToEnd());
+    EXPECT_TRUE(WaitForResult(lines.back().back())) << "the box must end with the last drop's lines";
+
+    // Every text shown is one drop's lines so far, and they come in drop
+    // order: no job ran beside another or wrote another's lines.
+    int lastDrop = -1;
+    size_t lastCount = 0;
+    for (const std::string& text : LoggedTexts()) {
+        int drop = -1;
+        size_t count = 0;
+        for (int d = 0; d < kDrops && drop < 0; ++d) {
+            for (size_t k = 0; k < lines[d].size(); ++k) {
+                if (lines[d][k] == text) {
+                    drop = d;
+                    count = k + 1;
+                }
+            }
+        }
+        ASSERT_GE(drop, 0) << "a text that no drop wrote:\n" << text;
+        ASSERT_TRUE(drop > lastDrop || (drop == lastDrop && count > lastCount))
+            << "drop " << drop << " (" << count << " lines) after drop " << lastDrop << " (" << lastCount << ")";
+        lastDrop = drop;
+        lastCount = count;
+    }
+
+    // The bar too: each job sets it to 0 and takes it up to 100, one job
+    // after the other. Jobs side by side would share the counters.
+    const std::vector<int> positions = LoggedPositions();
+    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), kDrops) << "one start of the bar per job";
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.front(), 0);
+    for (size_t i = 1; i < positions.size(); ++i) {
+        if (positions[i] == 0)
+            EXPECT_EQ(positions[i - 1], 100) << "a job began before the one before it had read everything";
+        else
+            EXPECT_GT(positions[i], positions[i - 1]) << "the bar went back during a job";
+    }
+    EXPECT_EQ(positions.back(), 100);
+
+    const DWORD threads = WaitForThreadCountAtMost(before.threads);
+    DWORD handles = HandleCount();
+    WaitFor([&] { return (handles = HandleCount()) <= before.handles + 5; }, kWindowDeadline);
+    std::cout << "[ figures  ] " << kDrops << " drops sent in "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(dropping).count() << " ms; before: " << before
+              << "; after: " << CurrentFigures() << std::endl;
+    EXPECT_LE(threads, before.threads) << "a worker thread is left";
+    EXPECT_LE(handles, before.handles + 5) << "handles leak";
+}
+
+TEST_F(Reliability, OkDuringALongJobQueuesItsJobBehindIt)
+{
+    const std::string big = dir.WriteSparse("big.bin", kZeros256MiB);
+    const std::string small = dir.Write("small.txt", "small");
+    const std::string bigLine = Line("big.bin", kZeros256MiBDigest);
+    ASSERT_NO_FATAL_FAILURE(StartLogging());
+
+    SubmitPath(big);
+    ASSERT_TRUE(WaitFor([&] { return BarPosition() >= 1; }, kJobDeadline)) << "the big file is being read";
+    SubmitPath(small);  // appended: the second job reads the big file again, then the small one
+    const int barAtOk = BarPosition();
+    EXPECT_EQ(ThreadStarts(), 2);
+    ASSERT_LT(barAtOk, 100) << "the first job ended before OK was pressed; the case shows nothing";
+    EXPECT_EQ(ResultText(), "") << "nothing is written before the first job's file is read";
+
+    ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(5)));
+    EXPECT_TRUE(WaitForResult(bigLine + Line("small.txt", Md5Hex("small")))) << ResultText();
+    EXPECT_EQ(BarPosition(), 100);
+
+    // The bar tells the two jobs apart: up to 100, back to 0, up to 100
+    // again. (The first job's 0 is not sent: the bar already stands there.)
+    // A second job running beside the first would have set it back half-way.
+    const std::vector<int> positions = LoggedPositions();
+    ASSERT_FALSE(positions.empty());
+    const auto reset = std::find(positions.begin(), positions.end(), 0);
+    ASSERT_NE(reset, positions.end()) << "the second job did not start the bar afresh";
+    ASSERT_NE(reset, positions.begin());
+    EXPECT_EQ(*(reset - 1), 100) << "the second job began before the first had read everything";
+    EXPECT_TRUE(std::is_sorted(positions.begin(), reset)) << "the bar went back during the first job";
+    EXPECT_TRUE(std::is_sorted(reset, positions.end())) << "the bar went back during the second job";
+    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), 1) << "one start of the bar per job";
+    EXPECT_EQ(positions.back(), 100);
+
+    // The first job's line came first, then the second job's lines.
+    const std::vector<std::string> texts = LoggedTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), bigLine);
+    EXPECT_EQ(texts.back(), bigLine + Line("small.txt", Md5Hex("small")));
+}
+
+}  // namespace
