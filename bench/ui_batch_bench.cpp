@@ -14,23 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "digest/file_digest.h"
-#include "digest/md5.h"
+#include "support/test_files.h"
 #include "ui/korvane_dlg.h"
 #include "ui/res/resource.h"
 
 namespace {
-
-std::string Md5Hex(const std::string& data)
-{
-    CMD5Checksum md5;
-    md5.Update(reinterpret_cast<const unsigned char*>(data.data()), static_cast<std::uint32_t>(data.size()));
-    unsigned char digest[16];
-    md5.Final(digest);
-    char text[32];
-    DigestToHex(digest, text);
-    return std::string(text, sizeof text);
-}
 
 // A drop handle as the shell makes it: DROPFILES, then the ANSI names, each
 // ended by a zero, and one more zero.
