@@ -8,19 +8,7 @@
 #include <cstdio>
 
 #include "digest/file_digest.h"
-#include "job/job_state.h"
-
-namespace {
-
-class RecordingJob : public IProgressSink, public IResultSink, public CJobState {
-public:
-    RecordingJob() : CJobState(*this, *this) {}
-    void SetPos(int position) override { m_lastPosition = position; }
-    void SetResultText(const std::string&, bool, bool) override {}
-    int m_lastPosition = 0;
-};
-
-}  // namespace
+#include "counting_job.h"
 
 int main(int argc, char** argv)
 {
@@ -28,7 +16,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: korvane_file_time PATH\n");
         return 2;
     }
-    RecordingJob job;
+    CountingJob job;
     CFile file;
     if (!file.Open(argv[1])) {
         std::fprintf(stderr, "korvane_file_time: cannot open %s\n", argv[1]);

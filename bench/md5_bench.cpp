@@ -19,7 +19,7 @@
 #include "digest/file_digest.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
-#include "job/job_state.h"
+#include "counting_job.h"
 
 namespace {
 
@@ -74,15 +74,6 @@ void OpenSslEngine(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
-
-// Sinks that only count, as cheap as a dialog that sends nothing.
-class CountingJob : public IProgressSink, public IResultSink, public CJobState {
-public:
-    CountingJob() : CJobState(*this, *this) {}
-    void SetPos(int position) override { m_last = position; }
-    void SetResultText(const std::string&, bool, bool) override {}
-    int m_last = 0;
-};
 
 constexpr std::int64_t kFileSize = 256 << 20;
 

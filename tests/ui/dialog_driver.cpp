@@ -104,24 +104,40 @@ std::string Line(const std::string& name, const wchar_t* reason)
     return Line(name, AnsiFromWide(reason));
 }
 
-HDROP MakeDrop(const std::vector<std::string>& paths)
+namespace {
+
+template <typename Text>
+HDROP MakeDropOf(const std::vector<Text>& paths, BOOL wide)
 {
-    size_t names = 1;  // the zero that ends the list
-    for (const std::string& path : paths)
-        names += path.size() + 1;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names);
+    using Char = typename Text::value_type;
+    size_t chars = 1;  // the zero that ends the list
+    for (const Text& path : paths)
+        chars += path.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(Char));
     if (!memory)
         return nullptr;
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    char* name = reinterpret_cast<char*>(drop + 1);
-    for (const std::string& path : paths) {
-        std::memcpy(name, path.data(), path.size());
+    drop->fWide = wide;
+    auto* name = reinterpret_cast<Char*>(drop + 1);
+    for (const Text& path : paths) {
+        std::memcpy(name, path.data(), path.size() * sizeof(Char));
         name += path.size() + 1;
     }
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
+}
+
+}  // namespace
+
+HDROP MakeDrop(const std::vector<std::string>& paths)
+{
+    return MakeDropOf(paths, FALSE);
+}
+
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths)
+{
+    return MakeDropOf(paths, TRUE);
 }
 
 std::vector<HWND> ThreadWindows(DWORD threadId, HWND except, const std::function<bool(HWND)>& match)

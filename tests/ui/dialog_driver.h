@@ -51,6 +51,9 @@ std::string Line(const std::string& name, const wchar_t* reason);
 // ANSI names, each ended by a zero, the list ended by one more zero. The
 // window that receives it releases it.
 HDROP MakeDrop(const std::vector<std::string>& paths);
+// The same with UTF-16 names (fWide), as the shell sends them; the dialog
+// gives each name in the ANSI code page.
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths);
 
 // The visible top-level windows of a thread, other than except, that match.
 std::vector<HWND> ThreadWindows(DWORD threadId, HWND except, const std::function<bool(HWND)>& match);

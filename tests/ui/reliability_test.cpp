@@ -33,29 +33,6 @@ std::wstring WideFromAnsi(const std::string& text)
     return out;
 }
 
-// A drop handle with UTF-16 names (fWide), as the shell sends it; the dialog
-// reads it through DragQueryFileA, which converts each name to the ANSI code
-// page.
-HDROP MakeWideDrop(const std::vector<std::wstring>& paths)
-{
-    size_t chars = 1;
-    for (const std::wstring& path : paths)
-        chars += path.size() + 1;
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    if (!memory)
-        return nullptr;
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* name = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const std::wstring& path : paths) {
-        std::memcpy(name, path.data(), path.size() * sizeof(wchar_t));
-        name += path.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
-
 // Writes content to a file through the UTF-16 interface, in the long form
 // (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
 bool WriteWide(const std::wstring& path, const std::string& content)
