@@ -3,16 +3,17 @@
 
 #include <string>
 
+#include "digest/md5.h"
 #include "platform/file.h"
 
 struct FileDigest {
-    // 32 lowercase hexadecimal digits when the file was read to its end; empty
-    // when it did not open or a read failed on the way.
+    // 32 lowercase hexadecimal digits when the file was read to its end, else
+    // empty.
     std::string text;
     // Why the file did not open; FileOpenError::None when it opened.
     FileOpenError openError = FileOpenError::None;
-    // The file opened, but could not be read to its end.
-    bool readFailed = false;
+    // How reading ended, when the file opened.
+    FileReadEnd readEnd = FileReadEnd::Complete;
 };
 
 // Opens path (a path in the ANSI code page) exclusively, digests its whole

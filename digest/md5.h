@@ -9,6 +9,13 @@
 
 class CFile;
 
+// How the reading of a file ended.
+enum class FileReadEnd {
+    Complete,  // read to its end
+    Failed,    // a read failed
+    Stopped,   // the job was asked to stop
+};
+
 class CMD5Checksum {
 public:
     CMD5Checksum();
@@ -22,10 +29,10 @@ public:
     void Final(unsigned char out[16]);
 
     // Digests the whole of an open file, read through the job's chunk reader in
-    // pieces of 1024 bytes, into digest. Returns true when the file was read to
-    // its end. When a read fails (or the job is stopped) it returns false and
-    // leaves digest exactly as the caller filled it. Nothing is thrown.
-    static bool DigestFile(CFile& file, unsigned char digest[16]);
+    // pieces of 1024 bytes, into digest, and says how its reading ended. Unless
+    // it was Complete, digest stays exactly as the caller filled it. Nothing is
+    // thrown. Defined beside ComputeFileDigest, its one caller.
+    static FileReadEnd DigestFile(CFile& file, unsigned char digest[16]);
 
 private:
     void Init();

@@ -11,7 +11,7 @@ namespace {
 // What stands in a line in place of the digest when there is none.
 const wchar_t* ReasonText(const FileDigest& digest)
 {
-    if (digest.readFailed)
+    if (digest.readEnd == FileReadEnd::Failed)
         return L"读取失败";
     switch (digest.openError) {
     case FileOpenError::NotFound:
@@ -61,9 +61,11 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
 
     std::string result;
     for (std::uint32_t j = 0; j < files.GetCount(); ++j) {
+        if (job.StopRequested())
+            return 1;
         const std::string& path = files.GetAt(j);
         const FileDigest digest = ComputeFileDigest(path.c_str());
-        if (job.StopRequested())
+        if (digest.readEnd == FileReadEnd::Stopped)
             return 1;  // the file was cut short: no line for it
         result += FileNameFromPath(path);
         result += " : ";

@@ -34,7 +34,7 @@ TEST_F(FileDigestTest, EmptyFileGivesTheDigestOfTheEmptyMessage)
     const FileDigest digest = ComputeFileDigest(dir.Write("e.txt", "").c_str());
     EXPECT_EQ(digest.text, "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(digest.openError, FileOpenError::None);
-    EXPECT_FALSE(digest.readFailed);
+    EXPECT_EQ(digest.readEnd, FileReadEnd::Complete);
 }
 
 TEST_F(FileDigestTest, ContentGivesItsDigestAndTheFileIsClosedAfterwards)
@@ -78,7 +78,7 @@ TEST_P(OpenFailure, GivesNoDigestAndTheReason)
     const FileDigest digest = ComputeFileDigest(path.c_str());
     EXPECT_EQ(digest.text, "");
     EXPECT_EQ(digest.openError, GetParam().expected);
-    EXPECT_FALSE(digest.readFailed);
+    EXPECT_EQ(digest.readEnd, FileReadEnd::Complete);
     EXPECT_EQ(job.m_doneBytes, 0) << "a file that did not open is never read";
 }
 
@@ -95,7 +95,7 @@ TEST_F(FileDigestTest, ReadFailureAfterTheOpenGivesNoDigest)
     // nothing is mapped there.
     const FileDigest digest = ComputeFileDigest("/proc/self/mem");
     ASSERT_EQ(digest.openError, FileOpenError::None);
-    EXPECT_TRUE(digest.readFailed);
+    EXPECT_EQ(digest.readEnd, FileReadEnd::Failed);
     EXPECT_EQ(digest.text, "");
 }
 #endif

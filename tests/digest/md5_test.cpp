@@ -269,18 +269,21 @@ TEST(Md5, BitCountCarriesPast512MiB)
 }
 
 // A file object whose reads come from memory in pieces of a given size, and
-// that can fail on a chosen call.
+// that can end on a chosen call with a failed read or a stop of the job.
 class ScriptedFile : public CFile {
 public:
-    ScriptedFile(std::string content, std::uint32_t piece, int failOnCall = 0)
-        : m_content(std::move(content)), m_piece(piece), m_failOnCall(failOnCall)
+    ScriptedFile(std::string content, std::uint32_t piece, int endOnCall = 0, FileReadEnd end = FileReadEnd::Failed)
+        : m_content(std::move(content)), m_piece(piece), m_endOnCall(endOnCall), m_end(end)
     {
     }
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override
     {
-        if (++calls == m_failOnCall)
+        if (++calls == m_endOnCall) {
+            if (m_end == FileReadEnd::Stopped)
+                throw CJobStopped();
             throw CFileException();
+        }
         const auto n = static_cast<std::uint32_t>(std::min<std::size_t>({count, m_piece, m_content.size() - m_at}));
         std::memcpy(buffer, m_content.data() + m_at, n);
         m_at += n;
@@ -292,7 +295,8 @@ public:
 private:
     std::string m_content;
     std::uint32_t m_piece;
-    int m_failOnCall;
+    int m_endOnCall;
+    FileReadEnd m_end;
     std::size_t m_at = 0;
 };
 
@@ -302,7 +306,7 @@ TEST(DigestFile, ShortReadsDoNotEndTheLoopOnlyZeroDoes)
     const std::string content = PatternBytes(4097);
     ScriptedFile file(content, 100);
     unsigned char digest[16] = {};
-    EXPECT_TRUE(CMD5Checksum::DigestFile(file, digest));
+    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
     EXPECT_EQ(HexOf(digest), "115dc8519508f9fa0a3c1e30af33fbe1");
     EXPECT_EQ(file.calls, 42);  // 41 reads of up to 100 bytes and the one that returns 0
 }
@@ -312,26 +316,29 @@ TEST(DigestFile, AnEmptyFileTakesOneCall)
     RecordingJob job;
     ScriptedFile file("", 1024);
     unsigned char digest[16] = {};
-    EXPECT_TRUE(CMD5Checksum::DigestFile(file, digest));
+    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
     EXPECT_EQ(HexOf(digest), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(file.calls, 1);
 }
 
-class FailingRead : public testing::TestWithParam<int> {};
+class CutShort : public testing::TestWithParam<std::tuple<FileReadEnd, int>> {};
 
-TEST_P(FailingRead, LeavesTheCallersAreaUntouchedAndThrowsNothing)
+TEST_P(CutShort, SaysWhyLeavesTheCallersAreaUntouchedAndThrowsNothing)
 {
+    const auto [end, call] = GetParam();
     RecordingJob job;
-    ScriptedFile file(PatternBytes(5000), 1024, GetParam());
+    ScriptedFile file(PatternBytes(5000), 1024, call, end);
     unsigned char digest[16];
     std::memset(digest, 0xAB, sizeof digest);
-    bool complete = true;
-    EXPECT_NO_THROW(complete = CMD5Checksum::DigestFile(file, digest));
-    EXPECT_FALSE(complete);
+    FileReadEnd got = FileReadEnd::Complete;
+    EXPECT_NO_THROW(got = CMD5Checksum::DigestFile(file, digest));
+    EXPECT_EQ(got, end);
     EXPECT_EQ(HexOf(digest), "abababababababababababababababab");
-    EXPECT_EQ(file.calls, GetParam()) << "reading stops at the failure";
+    EXPECT_EQ(file.calls, call) << "reading stops there";
 }
 
-INSTANTIATE_TEST_SUITE_P(DigestFile, FailingRead, testing::Values(1, 2, 6));
+INSTANTIATE_TEST_SUITE_P(DigestFile, CutShort,
+                         testing::Combine(testing::Values(FileReadEnd::Failed, FileReadEnd::Stopped),
+                                          testing::Values(1, 2, 6)));
 
 }  // namespace
