@@ -28,10 +28,18 @@ void Md5BlocksAvx512(std::uint32_t state[4], const unsigned char* blocks, std::s
 // Whether this processor and operating system can run form.
 bool Md5FormSupported(Md5Form form);
 
-// The block function in use. On first use it is the fastest form this machine
-// supports; any thread may ask, at any time.
+// The form this machine runs fastest, of those it supports: each is timed on
+// the first call, once per process (a fraction of a millisecond).
+Md5Form FastestMd5Form();
+
+// The block function in use. On first use it is FastestMd5Form(); any thread
+// may ask, at any time.
 Md5BlockFunction ActiveMd5Blocks();
 Md5Form ActiveMd5Form();
+
+// The timing behind FastestMd5Form: the index of the fastest of count block
+// functions (count > 0).
+std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count);
 
 // For tests and benchmarks: puts form in use for every engine object from the
 // next Update on, and returns true; returns false and changes nothing when the

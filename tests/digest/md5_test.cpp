@@ -216,6 +216,23 @@ TEST(Md5Forms, AgreeOnRandomMessagesAndCuts)
     }
 }
 
+// A form that does the scalar form's work eight times over: slower on any
+// machine, by far more than a try's noise.
+void EightfoldScalar(std::uint32_t state[4], const unsigned char* blocks, std::size_t count)
+{
+    for (int i = 0; i < 8; ++i)
+        Md5BlocksScalar(state, blocks, count);
+}
+
+TEST(Md5Forms, TheTimingPicksTheFasterFormWhereverItStands)
+{
+    const Md5BlockFunction slowFirst[] = {EightfoldScalar, Md5BlocksScalar};
+    const Md5BlockFunction fastFirst[] = {Md5BlocksScalar, EightfoldScalar};
+    EXPECT_EQ(FastestMd5Blocks(slowFirst, 2), 1u);
+    EXPECT_EQ(FastestMd5Blocks(fastFirst, 2), 0u);
+    EXPECT_TRUE(Md5FormSupported(FastestMd5Form()));
+}
+
 #ifdef __linux__
 // The processor check against the kernel's view, which lists avx512f and
 // avx512vl only where the processor has them and the kernel saves their state.
