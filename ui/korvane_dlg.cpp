@@ -2,7 +2,6 @@
 // shutting down with jobs under way.
 #include "ui/korvane_dlg.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "ui/about_dlg.h"
@@ -10,7 +9,8 @@
 
 CKorvaneDlg::CKorvaneDlg()
     : CDialog(IDD_MAIN_DIALOG), CJobState(m_progress, *this),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_resultPacer([this] { return PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE; }, &GetTickCount)
 {
 }
 
@@ -124,36 +124,19 @@ void CKorvaneDlg::OnCancel()
 
 void CKorvaneDlg::SetResultText(const std::string& text, bool startsJob, bool endsJob)
 {
-    std::lock_guard<std::mutex> lock(m_resultLock);
-    // Within a job each text extends the one before: copy only the new line.
-    if (startsJob)
-        m_pendingResult = text;
-    else
-        m_pendingResult.append(text, m_pendingResult.size(), std::string::npos);
-    m_resultDirty = true;
-    m_resultComplete = endsJob;
-    // A job's last line goes out at once, whatever the pause.
-    if (!m_resultPosted || endsJob)
-        m_resultPosted = PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE;
+    m_resultPacer.Feed(text, startsJob, endsJob);
 }
 
 void CKorvaneDlg::OnShowResult()
 {
-    std::string text;
-    {
-        std::lock_guard<std::mutex> lock(m_resultLock);
-        m_resultPosted = false;
-        if (!m_resultDirty)
-            return;
-        const DWORD sinceShown = GetTickCount() - m_resultShownAt;
-        if (!m_resultComplete && sinceShown < m_resultPause &&
-            SetTimer(m_hWnd, kResultTimer, m_resultPause - sinceShown, nullptr))
-            return;
-        text = m_pendingResult;
-        m_resultDirty = false;
-    }
+    const CResultPacer::Next next = m_resultPacer.Take();
+    // Without the timer the text waits for the job's next line; a job's last
+    // line never waits.
+    if (next.wait > 0)
+        SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
+    if (!next.show)
+        return;
     const DWORD start = GetTickCount();
-    SetDlgItemText(IDC_RESULT_EDIT, text);
-    m_resultShownAt = GetTickCount();
-    m_resultPause = std::max<DWORD>(kResultInterval, 10 * (m_resultShownAt - start));
+    SetDlgItemText(IDC_RESULT_EDIT, next.text);
+    m_resultPacer.Shown(start);
 }

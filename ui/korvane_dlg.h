@@ -5,10 +5,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <mutex>
 #include <string>
 
 #include "job/job_state.h"
+#include "job/result_pacer.h"
 #include "platform/sinks.h"
 #include "platform/win32/dialog.h"
 #include "platform/win32/progress_ctrl.h"
@@ -21,7 +21,7 @@ public:
     ~CKorvaneDlg() override;
 
     // Result sink: the result box is to show text, all lines so far. Called on
-    // a job's thread; the box shows it soon after (see OnShowResult).
+    // a job's thread; the box shows it soon after (see CResultPacer).
     void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
 
 protected:
@@ -43,31 +43,15 @@ protected:
     // Starts a job on m_files; says so when no thread could be made.
     void StartDigestJob();
 
-    // Shows the latest result text. Jobs hand over their lines without waiting
-    // for this thread, and the texts that arrive meanwhile are shown as one.
-    // The edit control lays out all lines on every set, so a set of a long
-    // text costs more; until a job's last line, the box takes a new text only
-    // after a pause of ten times what the last set cost (at least
-    // kResultInterval ms). Setting the whole text after each of 10,000 small
-    // files made a batch quadratic.
+    // Shows the latest result text, paced by m_resultPacer.
     void OnShowResult();
     static constexpr UINT WM_SHOWRESULT = WM_APP + 1;
     static constexpr UINT_PTR kResultTimer = 1;
-    static constexpr DWORD kResultInterval = 50;
 
     HICON m_hIcon;
     // m_files, m_totalBytes and m_doneBytes come with CJobState.
     CProgressCtrl m_progress;
 
 private:
-    // THREADING: guarded by m_resultLock; written by the running job's
-    // thread, read by the dialog's.
-    std::mutex m_resultLock;
-    std::string m_pendingResult;   // the latest job's lines so far
-    bool m_resultDirty = false;    // the box does not show m_pendingResult yet
-    bool m_resultComplete = false; // m_pendingResult holds its job's last line
-    bool m_resultPosted = false;   // a WM_SHOWRESULT is on its way
-    // Dialog's thread only: when the last set ended, and the pause it earned.
-    DWORD m_resultShownAt = 0;
-    DWORD m_resultPause = kResultInterval;
+    CResultPacer m_resultPacer;
 };

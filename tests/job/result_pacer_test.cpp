@@ -1,0 +1,78 @@
+// The hand-over of result texts to the window, on a clock of the test's own.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/result_pacer.h"
+
+namespace {
+
+class ResultPacer : public testing::Test {
+protected:
+    // Takes what the window would, and shows it (a set costing cost ms) if
+    // that is what it is told; returns the text shown, or "" with the wait.
+    std::string TakeAndShow(std::uint32_t cost = 0)
+    {
+        const CResultPacer::Next next = pacer.Take();
+        wait = next.wait;
+        if (!next.show)
+            return "";
+        const std::uint32_t start = now;
+        now += cost;
+        pacer.Shown(start);
+        return next.text;
+    }
+
+    int wakes = 0;
+    bool wakeWorks = true;
+    std::uint32_t now = 0xFFFFFF00u;  // the clock wraps during the tests
+    std::uint32_t wait = 0;
+    CResultPacer pacer{[this] { return ++wakes, wakeWorks; }, [this] { return now; }};
+};
+
+TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
+{
+    pacer.Feed("a\r\n", true, false);
+    pacer.Feed("a\r\nb\r\n", false, false);
+    EXPECT_EQ(wakes, 1) << "one wake is on its way already";
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\n");
+    EXPECT_EQ(TakeAndShow(), "") << "nothing new";
+    EXPECT_EQ(wait, 0u);
+
+    pacer.Feed("x\r\n", true, false);  // a new job's first line replaces the text
+    EXPECT_EQ(wakes, 2);
+    now += CResultPacer::kMinPause;
+    EXPECT_EQ(TakeAndShow(), "x\r\n");
+}
+
+TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCost)
+{
+    pacer.Feed("a\r\n", true, false);
+    EXPECT_EQ(TakeAndShow(20), "a\r\n");
+    pacer.Feed("a\r\nb\r\n", false, false);
+    now += 150;
+    EXPECT_EQ(TakeAndShow(), "");
+    EXPECT_EQ(wait, 50u) << "200 ms after a set of 20 ms";
+    now += 50;
+    EXPECT_EQ(TakeAndShow(1), "a\r\nb\r\n");
+
+    pacer.Feed("a\r\nb\r\nc\r\n", false, false);
+    EXPECT_EQ(TakeAndShow(), "");
+    EXPECT_EQ(wait, CResultPacer::kMinPause) << "a cheap set still earns the least pause";
+
+    pacer.Feed("a\r\nb\r\nc\r\nd\r\n", false, true);
+    EXPECT_EQ(wakes, 4) << "the last line wakes the window whatever is on its way";
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\n") << "and is shown at once";
+}
+
+TEST_F(ResultPacer, AWakeThatCouldNotBeSentIsTriedAgainWithTheNextText)
+{
+    wakeWorks = false;
+    pacer.Feed("a\r\n", true, false);
+    wakeWorks = true;
+    pacer.Feed("a\r\nb\r\n", false, false);
+    EXPECT_EQ(wakes, 2);
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\n");
+}
+
+}  // namespace
