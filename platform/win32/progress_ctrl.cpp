@@ -17,13 +17,13 @@ void CProgressCtrl::SetRange(short lower, short upper)
 void CProgressCtrl::SetPos(int position)
 {
     const int shown = std::min(position, static_cast<int>(m_upper.load()));
-    if (m_shown.exchange(shown) != shown)
-        SendMessageA(m_hWnd, PBM_SETPOS, static_cast<WPARAM>(shown), 0);
-}
-
-int CProgressCtrl::GetPos() const
-{
-    return static_cast<int>(SendMessageA(m_hWnd, PBM_GETPOS, 0, 0));
+    if (m_shown.exchange(shown) == shown)
+        return;
+    const auto wParam = static_cast<WPARAM>(shown);
+    if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId())
+        SendMessageA(m_hWnd, PBM_SETPOS, wParam, 0);
+    else if (!PostMessageA(m_hWnd, PBM_SETPOS, wParam, 0))
+        m_shown = -1;  // not on its way: the next position goes out whatever it is
 }
 
 void DDX_Control(CDataExchange& exchange, int id, CProgressCtrl& control)

@@ -13,13 +13,13 @@ class CProgressCtrl : public IProgressSink {
 public:
     void SetRange(short lower, short upper);
 
-    // Shows position, positions above the upper end as full. A message goes
-    // to the control only when what it shows changes: from a worker thread
-    // every message waits for the dialog's thread, and a job yields a
-    // position per 1024 bytes. Any thread may call it.
+    // Shows position, positions above the upper end as full. Any thread may
+    // call it: on the control's own thread the control changes at once; from
+    // another the change is posted, so that a job never waits for the window,
+    // and the control shows the latest position once its thread has handled
+    // what came before. A message goes only when what the control shows
+    // changes: a job yields a position per 1024 bytes.
     void SetPos(int position) override;
-
-    int GetPos() const;
 
     HWND m_hWnd = nullptr;
 

@@ -287,6 +287,11 @@ int MainDialogTest::BarPosition() const
     return static_cast<int>(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0));
 }
 
+bool MainDialogTest::WaitForBar(int position) const
+{
+    return WaitFor([&] { return BarPosition() == position; }, kWindowDeadline);
+}
+
 bool MainDialogTest::WaitForResult(const std::string& expected) const
 {
     return WaitFor([&] { return ResultText() == expected; }, kJobDeadline);

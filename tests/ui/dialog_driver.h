@@ -114,6 +114,8 @@ protected:
     HWND Focus() const;
     // The progress bar's position.
     int BarPosition() const;
+    // Waits until the bar stands at position: jobs post their positions.
+    bool WaitForBar(int position) const;
 
     // Waits until the result box shows expected; false when it never does.
     bool WaitForResult(const std::string& expected) const;

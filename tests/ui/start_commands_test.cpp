@@ -166,7 +166,7 @@ TEST_F(StartCommands, ADropOfNoFilesStartsAJobThatKeepsThePreviousLines)
     EXPECT_EQ(ThreadStarts(), 2);
     ASSERT_TRUE(WaitForJobsToEnd());
     EXPECT_EQ(ResultText(), line);
-    EXPECT_EQ(BarPosition(), 0) << "the empty job reset the bar";
+    EXPECT_TRUE(WaitForBar(0)) << "the empty job reset the bar";
 }
 
 TEST_F(StartCommands, TheSecondOfTwoQuickDropsHasTheLastWord)
