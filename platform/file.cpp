@@ -1,19 +1,23 @@
-// CFile: the system-neutral part, the block buffer behind Read.
+// CFile: the system-neutral part, the blocks behind Read.
 #include "platform/file.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
+#include "platform/read_ahead.h"
+
 namespace {
 
 // Large enough that the cost of a system call disappears behind the copy and
-// the digest; small enough to stay in the cache and to leave the program's
-// working set during a job within a few hundred KiB of its idle one. Small
-// files get a block of their own size (rounded up to a page), so a batch of
-// small files stays cheap.
+// the digest; small enough to stay in the cache and to keep the program's
+// working set during a job within about a MiB of its idle one. A file of one
+// block or less gets a block of its own size (rounded up to a page) and no
+// read-ahead, so a batch of small files stays cheap.
 constexpr std::uint32_t kMaxBlock = 256u << 10;
 constexpr std::uint32_t kMinBlock = 4096;
+// Blocks of a larger file: the one being handed out, and the ones read ahead.
+constexpr std::size_t kReadAheadBlocks = 4;
 
 std::uint32_t BlockSizeFor(std::uint64_t length)
 {
@@ -32,6 +36,8 @@ void CFile::SetReadFault(ReadFault fault)
     g_readFault = fault;
 }
 
+CFile::CFile() = default;
+
 CFile::~CFile()
 {
     Close();
@@ -44,6 +50,8 @@ bool CFile::Open(const char* path, FileOpenError* error)
     m_handle = OpenNative(path, why);
     if (error)
         *error = why;
+    if (IsOpen())
+        m_lengthKnown = LengthNative(m_handle, m_length);
     return IsOpen();
 }
 
@@ -59,58 +67,69 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
 {
     if (!IsOpen())
         throw CFileException();
-    if (!m_block) {
-        std::uint64_t length = 0;
-        m_blockSize = BlockSizeFor(LengthNative(m_handle, length) ? length : kMaxBlock);
-        m_block.reset(new unsigned char[m_blockSize]);
-    }
-
     auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t placed = 0;
     while (placed < count) {
-        if (m_blockPos == m_blockEnd) {
-            // A request as large as the block goes straight to the caller's area.
-            if (count - placed >= m_blockSize) {
-                const std::uint32_t direct = ReadFromSystem(out + placed, count - placed);
-                placed += direct;
-                if (direct == 0)
-                    break;
-                continue;
-            }
-            if (!Refill())
-                break;
-        }
+        if (m_blockPos == m_blockEnd && !NextBlock())
+            break;
         const std::uint32_t n = std::min(count - placed, m_blockEnd - m_blockPos);
-        std::memcpy(out + placed, m_block.get() + m_blockPos, n);
+        std::memcpy(out + placed, m_data + m_blockPos, n);
         m_blockPos += n;
         placed += n;
     }
     return placed;
 }
 
-bool CFile::Refill()
+bool CFile::NextBlock()
 {
-    m_blockEnd = ReadFromSystem(m_block.get(), m_blockSize);
+    if (!m_block && !m_readAhead) {
+        m_blockSize = BlockSizeFor(m_lengthKnown ? m_length : kMaxBlock);
+        if (m_blockSize == kMaxBlock) {
+            m_readAhead = std::make_unique<CReadAhead>(
+                [this](unsigned char* block, std::uint32_t count) { return ReadFromSystem(block, count); },
+                m_blockSize, kReadAheadBlocks);
+            if (!m_readAhead->Start())
+                m_readAhead.reset();  // no thread to spare: read in turn
+        }
+        if (!m_readAhead)
+            m_block.reset(new unsigned char[m_blockSize]);
+    }
+
     m_blockPos = 0;
+    m_blockEnd = 0;
+    if (m_readAhead) {
+        m_data = m_readAhead->Next(m_blockEnd);
+    } else {
+        m_data = m_block.get();
+        m_blockEnd = ReadFromSystem(m_block.get(), m_blockSize);
+    }
     return m_blockEnd > 0;
 }
 
-std::uint32_t CFile::ReadFromSystem(void* buffer, std::uint32_t count)
+std::uint32_t CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count)
 {
     const ReadFault fault = g_readFault;
     std::uint32_t got = 0;
     if ((fault && fault(m_offset)) || !ReadNative(m_handle, buffer, count, got))
         throw CFileException();
     m_offset += got;
+    // Bytes past the length, or an end before it: the file changed under us.
+    if (m_lengthKnown && (m_offset > m_length || (got == 0 && m_offset != m_length)))
+        throw CFileException();
     return got;
 }
 
 void CFile::Close()
 {
+    // The read-ahead first: its thread may be reading the handle.
+    m_readAhead.reset();
+    m_block.reset();
     if (IsOpen()) {
         CloseNative(m_handle);
         m_handle = kNoHandle;
     }
+    m_lengthKnown = false;
+    m_data = nullptr;
     m_blockPos = m_blockEnd = 0;
     m_offset = 0;
 }

@@ -5,9 +5,12 @@
 // another program holds the file open. Folders, devices and pipes never open: a read
 // from a console or a pipe could block a job for ever.
 //
-// Reads are served from a block buffer filled by large reads, so the engine's
-// 1024-byte requests cost a copy, not a system call. Callers see the same bytes,
-// counts, end of file and failures as with direct reads.
+// Reads are served from blocks filled by large reads, so the engine's
+// 1024-byte requests cost a copy, not a system call; a file of more than one
+// block is read a few blocks ahead on a thread of its own. Callers see the same
+// bytes, counts, end of file and failures as with direct reads, with one
+// addition: a file whose length changes while it is read fails to read, as
+// its bytes are then no version of the file.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +33,11 @@ enum class FileOpenError {
     Other,
 };
 
+class CReadAhead;
+
 class CFile {
 public:
-    CFile() = default;
+    CFile();
     virtual ~CFile();
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
@@ -45,7 +50,8 @@ public:
     std::uint64_t GetLength();
 
     // Places up to count bytes at buffer and returns how many; fewer only at the
-    // end of the file, 0 once there. Throws CFileException when reading fails.
+    // end of the file, 0 once there. Throws CFileException when reading fails,
+    // or when the end of the file is not where its length at the open put it.
     // Virtual so that tests can stand in a file that fails.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count);
 
@@ -72,15 +78,22 @@ private:
     static bool ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, std::uint32_t& placed);
     static void CloseNative(NativeHandle handle);
 
-    // Returns false at the end of the file; throws when the read fails.
-    bool Refill();
-    // One read from the system at the current offset; throws when it fails.
-    std::uint32_t ReadFromSystem(void* buffer, std::uint32_t count);
+    // Makes the next block current; false at the end of the file. Throws when
+    // its read failed.
+    bool NextBlock();
+    // One read from the system at the current offset; throws when it fails or
+    // the file turns out longer or shorter than m_length. Called on the
+    // read-ahead thread while there is one.
+    std::uint32_t ReadFromSystem(unsigned char* buffer, std::uint32_t count);
 
     NativeHandle m_handle = kNoHandle;
-    std::unique_ptr<unsigned char[]> m_block;  // allocated by the first read
+    std::uint64_t m_length = 0;     // at the open
+    bool m_lengthKnown = false;
+    std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;
-    std::uint32_t m_blockPos = 0;  // next byte to hand out
-    std::uint32_t m_blockEnd = 0;  // bytes in m_block
+    std::unique_ptr<CReadAhead> m_readAhead;   // or the blocks of a larger file
+    const unsigned char* m_data = nullptr;     // the current block
+    std::uint32_t m_blockPos = 0;  // next byte of it to hand out
+    std::uint32_t m_blockEnd = 0;  // bytes in it
     std::uint64_t m_offset = 0;    // bytes read from the system so far
 };

@@ -1,4 +1,6 @@
 // CFile: buffered reads give what direct reads would; what opens and what does not.
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -60,22 +62,53 @@ INSTANTIATE_TEST_SUITE_P(File, BufferedRead,
                                          ReadCase{(3 << 20) + 5, 1000}, ReadCase{(3 << 20) + 5, 3 << 20},
                                          ReadCase{100000, 1}));
 
-TEST(File, ReadsDataAppendedAfterTheEndWasReached)
+// A file whose length changes while it is read: bytes past its length at the
+// open, or an end before it. What was read is then no version of the file.
+struct ChangeCase {
+    const char* what;
+    std::size_t size;
+    std::size_t changeAfter;  // bytes handed out when the file changes
+    std::size_t newSize;
+};
+
+std::ostream& operator<<(std::ostream& out, const ChangeCase& c)
 {
-    TempDir dir;
-    const std::string path = dir.Write("grows", "abc");
-    CFile file;
-    ASSERT_TRUE(file.Open(path.c_str()));
-    char buffer[16];
-    ASSERT_EQ(file.Read(buffer, sizeof buffer), 3u);
-    ASSERT_EQ(file.Read(buffer, sizeof buffer), 0u);
+    return out << c.what;
+}
+
+class ChangedUnderTheReader : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(ChangedUnderTheReader, FailsToRead)
+{
 #ifdef _WIN32
     GTEST_SKIP() << "nobody else can write a file that we hold exclusively";
 #else
-    std::ofstream(path, std::ios::app) << "de";
-    EXPECT_EQ(file.Read(buffer, sizeof buffer), 2u);
+    const ChangeCase& change = GetParam();
+    TempDir dir;
+    const std::string path = dir.Write("f", PatternBytes(change.size));
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    std::vector<char> buffer(1024);
+    std::size_t handedOut = 0;
+    for (; handedOut < change.changeAfter; handedOut += 1024)
+        ASSERT_EQ(file.Read(buffer.data(), 1024), 1024u);
+    std::filesystem::resize_file(path, change.newSize);
+    EXPECT_THROW(
+        while (file.Read(buffer.data(), 1024) > 0) {},
+        CFileException);
 #endif
 }
+
+INSTANTIATE_TEST_SUITE_P(File, ChangedUnderTheReader,
+                         testing::Values(ChangeCase{"grown after its end was read", 3072, 3072, 5000},
+                                         ChangeCase{"cut short with blocks in flight", 3 << 20, 1 << 20, 100 << 10},
+                                         ChangeCase{"grown with blocks in flight", 3 << 20, 1 << 20, 4 << 20}),
+                         [](const testing::TestParamInfo<ChangeCase>& c) {
+                             std::string name = c.param.what;
+                             for (char& ch : name)
+                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
 
 TEST(File, LengthPast4GiBIsExact)
 {
