@@ -19,6 +19,8 @@
 #include "digest/file_digest.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "md5_forms.h"
+#include "bench_input.h"
 #include "counting_job.h"
 
 namespace {
@@ -27,27 +29,9 @@ constexpr int kEngineRepetitions = 9;
 constexpr int kFileRepetitions = 5;
 const std::int64_t kEngineSizes[] = {16 << 10, 1 << 20};
 
-std::vector<unsigned char> Input(std::size_t size)
-{
-    std::vector<unsigned char> data(size);
-    for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<unsigned char>(i * 131 + 7);
-    return data;
-}
-
-const char* NameOf(Md5Form form)
-{
-    return form == Md5Form::Scalar ? "scalar" : "avx512";
-}
-
-std::string SizeName(std::int64_t size)
-{
-    return size >= (1 << 20) ? std::to_string(size >> 20) + "MiB" : std::to_string(size >> 10) + "KiB";
-}
-
 void OursEngine(benchmark::State& state, Md5Form form)
 {
-    const auto data = Input(static_cast<std::size_t>(state.range(0)));
+    const auto data = BenchInput(static_cast<std::size_t>(state.range(0)));
     unsigned char digest[16];
     const Md5Form previous = ActiveMd5Form();
     UseMd5Form(form);
@@ -63,7 +47,7 @@ void OursEngine(benchmark::State& state, Md5Form form)
 
 void OpenSslEngine(benchmark::State& state)
 {
-    const auto data = Input(static_cast<std::size_t>(state.range(0)));
+    const auto data = BenchInput(static_cast<std::size_t>(state.range(0)));
     unsigned char digest[MD5_DIGEST_LENGTH];
     for (auto _ : state) {
         MD5_CTX context;
@@ -87,7 +71,7 @@ const std::string& BenchFile()
     static const std::string path = [] {
         const auto file = BenchFilePath();
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        const auto block = Input(1 << 20);
+        const auto block = BenchInput(1 << 20);
         for (std::int64_t i = 0; i < kFileSize >> 20; ++i)
             out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
         return file.string();
@@ -177,6 +161,8 @@ private:
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    PrintMd5Forms();
+
     std::vector<Pair> pairs;
 
     for (const std::int64_t size : kEngineSizes)
@@ -187,13 +173,13 @@ int main(int argc, char** argv)
     for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
         if (!Md5FormSupported(form))
             continue;
-        const std::string name = std::string("OursEngine/") + NameOf(form);
+        const std::string name = std::string("OursEngine/") + Md5FormName(form);
         for (const std::int64_t size : kEngineSizes) {
             benchmark::RegisterBenchmark(name.c_str(), OursEngine, form)
                 ->Arg(size)
                 ->Repetitions(kEngineRepetitions)
                 ->ReportAggregatesOnly(true);
-            pairs.push_back({std::string("engine/") + NameOf(form) + "/" + SizeName(size),
+            pairs.push_back({std::string("engine/") + Md5FormName(form) + "/" + SizeName(static_cast<std::size_t>(size)),
                              name + "/" + std::to_string(size), "OpenSslEngine/" + std::to_string(size)});
         }
     }
@@ -205,12 +191,12 @@ int main(int argc, char** argv)
     for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
         if (!Md5FormSupported(form))
             continue;
-        const std::string name = std::string("OursFile/") + NameOf(form);
+        const std::string name = std::string("OursFile/") + Md5FormName(form);
         benchmark::RegisterBenchmark(name.c_str(), OursFile, form)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(kFileRepetitions)
             ->ReportAggregatesOnly(true);
-        pairs.push_back({std::string("file/") + NameOf(form) + "/" + SizeName(kFileSize), name, "OpenSslFile"});
+        pairs.push_back({std::string("file/") + Md5FormName(form) + "/" + SizeName(static_cast<std::size_t>(kFileSize)), name, "OpenSslFile"});
     }
 
     RatioReporter reporter(std::move(pairs));

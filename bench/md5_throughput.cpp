@@ -9,7 +9,9 @@
 //
 // Each figure is the median of kRuns runs of about kRunSeconds each; the runs
 // of the figures take turns, so that a change in the machine's load touches
-// them all alike. Output: one line per figure, "<figure> <MB/s>".
+// them all alike. Output: one line per figure, "<figure> <MB/s>"; our engine's
+// program first says which forms the machine supports and which one the
+// engine chose: "forms <form>...", "chosen <form>".
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -17,12 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_input.h"
+
 #ifdef KORVANE_BENCH_OPENSSL
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>
 #else
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "md5_forms.h"
 #endif
 
 #ifdef _WIN32
@@ -56,25 +61,12 @@ double Seconds()
 #endif
 }
 
-std::vector<unsigned char> Input(std::size_t size)
-{
-    std::vector<unsigned char> data(size);
-    for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<unsigned char>(i * 131 + 7);
-    return data;
-}
-
-std::string SizeName(std::size_t size)
-{
-    return size >= (1u << 20) ? std::to_string(size >> 20) + "MiB" : std::to_string(size >> 10) + "KiB";
-}
-
 // The digest of one whole message, as a caller would compute it.
 using DigestFunction = std::function<void(const std::vector<unsigned char>&, unsigned char[16])>;
 
 struct Figure {
     Figure(std::string figureName, DigestFunction function, std::size_t size)
-        : name(std::move(figureName)), digest(std::move(function)), input(Input(size))
+        : name(std::move(figureName)), digest(std::move(function)), input(BenchInput(size))
     {
     }
 
@@ -104,7 +96,7 @@ std::vector<Figure> Figures()
             if (!Md5FormSupported(form))
                 continue;
             figures.emplace_back(
-                std::string("engine/") + (form == Md5Form::Scalar ? "scalar/" : "avx512/") + SizeName(size),
+                std::string("engine/") + Md5FormName(form) + "/" + SizeName(size),
                 [form](const std::vector<unsigned char>& data, unsigned char digest[16]) {
                     UseMd5Form(form);
                     CMD5Checksum md5;
@@ -127,10 +119,14 @@ double Run(Figure& figure, unsigned char digest[16])
     return Seconds() - start;
 }
 
+
 }  // namespace
 
 int main()
 {
+#ifndef KORVANE_BENCH_OPENSSL
+    PrintMd5Forms();
+#endif
     std::vector<Figure> figures = Figures();
     unsigned char digest[16] = {};
     for (Figure& figure : figures) {

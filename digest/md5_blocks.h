@@ -25,6 +25,9 @@ void Md5BlocksScalar(std::uint32_t state[4], const unsigned char* blocks, std::s
 void Md5BlocksAvx512(std::uint32_t state[4], const unsigned char* blocks, std::size_t count);
 #endif
 
+// "scalar" or "avx512".
+const char* Md5FormName(Md5Form form);
+
 // Whether this processor and operating system can run form.
 bool Md5FormSupported(Md5Form form);
 

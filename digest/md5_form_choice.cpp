@@ -54,6 +54,11 @@ std::atomic<Md5BlockFunction>& ActiveBlocks()
 
 }  // namespace
 
+const char* Md5FormName(Md5Form form)
+{
+    return form == Md5Form::Scalar ? "scalar" : "avx512";
+}
+
 bool Md5FormSupported(Md5Form form)
 {
     // Asked once: cpuid is slow, and slower still in a virtual machine.

@@ -21,19 +21,10 @@
 #include "support/recording_job.h"
 #include "support/test_files.h"
 
-namespace {
-
-const char* NameOf(Md5Form form)
-{
-    return form == Md5Form::Scalar ? "Scalar" : "Avx512";
-}
-
-}  // namespace
-
 // Names the form in the test's messages.
 void PrintTo(Md5Form form, std::ostream* out)
 {
-    *out << NameOf(form);
+    *out << Md5FormName(form);
 }
 
 namespace {
@@ -72,7 +63,7 @@ protected:
     {
         const Md5Form form = std::get<0>(this->GetParam());
         if (!UseMd5Form(form))
-            GTEST_SKIP() << "this processor cannot run the " << NameOf(form) << " form";
+            GTEST_SKIP() << "this processor cannot run the " << Md5FormName(form) << " form";
     }
 
     void TearDown() override { UseMd5Form(m_previous); }
@@ -112,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                "1234567890",
                "57edf4a22be3c955ac49da2e2107b67a"})),
     [](const testing::TestParamInfo<Rfc1321Suite::ParamType>& test) {
-        return std::string(NameOf(std::get<0>(test.param))) + "_" + std::to_string(test.index);
+        return std::string(Md5FormName(std::get<0>(test.param))) + "_" + std::to_string(test.index);
     });
 
 // Reference digests of PatternBytes(length), from an independent implementation.
@@ -143,13 +134,13 @@ TEST_P(CutIndependence, EveryCutGivesTheReferenceDigest)
 {
     const auto& [form, pattern, piece] = GetParam();
     EXPECT_EQ(DigestInPieces(PatternBytes(pattern.length), piece), pattern.digest)
-        << pattern.length << " bytes in pieces of " << piece << ", " << NameOf(form) << " form";
+        << pattern.length << " bytes in pieces of " << piece << ", " << Md5FormName(form) << " form";
 }
 
 std::string CutName(const testing::TestParamInfo<CutIndependence::ParamType>& test)
 {
     const auto& [form, pattern, piece] = test.param;
-    return std::string(NameOf(form)) + "_" + std::to_string(pattern.length) + "_bytes_in_pieces_of_" +
+    return std::string(Md5FormName(form)) + "_" + std::to_string(pattern.length) + "_bytes_in_pieces_of_" +
            std::to_string(piece);
 }
 
