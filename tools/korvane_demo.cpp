@@ -47,16 +47,16 @@ int main(int argc, char** argv)
     // Each OK appends the typed path to the list, so after the k-th press the
     // job digests all k paths: k lines.
     for (int k = 2; k < argc; ++k) {
-        SetDlgItemTextA(dialog, kPathEdit, argv[k]);
+        SetDlgItemTextA(dialog, IDC_PATH_EDIT, argv[k]);
         SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         const int expected = k - 1;
-        for (int i = 0; i < 600 && CountLines(ItemText(dialog, kResultEdit)) < expected; ++i)
+        for (int i = 0; i < 600 && CountLines(ItemText(dialog, IDC_RESULT_EDIT)) < expected; ++i)
             Sleep(50);
     }
-    SetDlgItemTextA(dialog, kPathEdit, argv[argc - 1]);
+    SetDlgItemTextA(dialog, IDC_PATH_EDIT, argv[argc - 1]);
 
     // Written beside and renamed, so that a waiting script never reads half.
-    const std::string text = ItemText(dialog, kResultEdit);
+    const std::string text = ItemText(dialog, IDC_RESULT_EDIT);
     const std::string partial = std::string(argv[1]) + ".part";
     std::FILE* out = std::fopen(partial.c_str(), "wb");
     if (!out)

@@ -42,9 +42,9 @@ int main(int argc, char** argv)
     DWORD processId = 0;
     GetWindowThreadProcessId(dialog, &processId);
     const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
-    const HWND result = GetDlgItem(dialog, kResultEdit);
-    SetDlgItemTextA(dialog, kResultEdit, "");
-    SetDlgItemTextA(dialog, kPathEdit, argv[1]);
+    const HWND result = GetDlgItem(dialog, IDC_RESULT_EDIT);
+    SetDlgItemTextA(dialog, IDC_RESULT_EDIT, "");
+    SetDlgItemTextA(dialog, IDC_PATH_EDIT, argv[1]);
     Sleep(200);  // let the program settle before the idle figure
     const SIZE_T idle = WorkingSet(process);
     SIZE_T peak = idle;
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     const double seconds = double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
 
     char line[512] = {};
-    GetDlgItemTextA(dialog, kResultEdit, line, sizeof line);
+    GetDlgItemTextA(dialog, IDC_RESULT_EDIT, line, sizeof line);
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();

@@ -3,9 +3,7 @@
 
 #include <windows.h>
 
-// Control ids of the main dialog.
-constexpr int kPathEdit = 1001;
-constexpr int kResultEdit = 1004;
+#include "ui/res/resource.h"  // the main dialog's control ids
 
 // Waits up to 30 s for the main dialog of a korvane.exe on this desktop; null
 // when none comes.
