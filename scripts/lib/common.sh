@@ -35,25 +35,40 @@ korvane_install() {
   fi
 }
 
-# Starts Xvfb on a free display unless one is given, and prepares a private
-# Wine prefix under build/ with the Chinese locale. Sets DISPLAY, WINEPREFIX,
-# LC_ALL and WINEDEBUG for the caller; korvane_stop_display undoes the start.
+# Starts Xvfb on a free display unless one is given (or --virtual asks for
+# one anyway), and prepares a private Wine prefix under build/ with the Chinese
+# locale. Sets DISPLAY, WINEPREFIX, LC_ALL and WINEDEBUG for the caller;
+# korvane_stop_display undoes the start.
 korvane_wine_env() {
   export WINEPREFIX="$KORVANE_ROOT/build/wineprefix"
   export WINEDEBUG=-all
   export LC_ALL=zh_CN.UTF-8
   export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
+  local virtual=no
   if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--virtual" ]; then
     local display=99
     while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
     Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     KORVANE_XVFB_PID=$!
     export DISPLAY=":$display"
+    virtual=yes
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
+  fi
+  # Xvfb has no window manager, and Wine's X11 driver waits two seconds for
+  # one whenever it hides a window that it takes for managed: every dialog and
+  # message box that closes. There every program places its own windows; on
+  # the user's display the manager does.
+  local key='HKCU\Software\Wine\X11 Driver' unmanaged=no
+  awk '/^\[/ { here = index($0, "[Software\\\\Wine\\\\X11 Driver]") == 1 } here && /^"Managed"="N"/ { found = 1 }
+    END { exit !found }' "$WINEPREFIX/user.reg" 2>/dev/null && unmanaged=yes
+  if [ $virtual = yes ] && [ $unmanaged = no ]; then
+    wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1 || true
+  elif [ $virtual = no ] && [ $unmanaged = yes ]; then
+    wine reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
   fi
   wineserver -w 2>/dev/null || true
 }
