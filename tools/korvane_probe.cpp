@@ -19,6 +19,9 @@
 
 namespace {
 
+// Polls of about a millisecond each before the probe gives up on a line.
+constexpr int kPollLimit = 600000;
+
 SIZE_T WorkingSet(HANDLE process)
 {
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -56,6 +59,10 @@ int main(int argc, char** argv)
     // The box is empty until the job's line arrives. (GetWindowTextLength of
     // another process's window reads no edit control's text: ask the control.)
     for (int polls = 0; SendMessageA(result, WM_GETTEXTLENGTH, 0, 0) == 0; ++polls) {
+        if (polls == kPollLimit) {
+            std::fprintf(stderr, "korvane_probe: no line after %d s\n", kPollLimit / 1000);
+            return 1;
+        }
         if (polls % 16 == 0) {
             const SIZE_T current = WorkingSet(process);
             if (current > peak)

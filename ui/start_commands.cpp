@@ -22,8 +22,7 @@ void CKorvaneDlg::OnBnClickedBrowse()
 
     const std::string filter = AnsiFromWide(L"支持的文件 (*.*)|*.*||");
     const std::string title = AnsiFromWide(L"打开文件...");
-    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY, filter.c_str(),
-                       nullptr, 0, TRUE);
+    CFileDialog dialog(OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY, filter.c_str());
     dialog.m_ofn.nFilterIndex = 1;
     dialog.m_ofn.hwndOwner = m_hWnd;
     dialog.m_ofn.lStructSize = sizeof(OPENFILENAMEA);

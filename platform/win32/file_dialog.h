@@ -1,4 +1,4 @@
-// CFileDialog: the system's open-file dialog.
+// CFileDialog: the system's open-file dialog, for one existing file.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +9,8 @@ class CFileDialog {
 public:
     // filter: pairs of description and pattern, each ended by '|', the list
     // ended by a further '|', as in "Text (*.txt)|*.txt||". Texts in the ANSI
-    // code page. structSize 0: the record's own size.
-    CFileDialog(BOOL openFileDialog, const char* defaultExtension, const char* fileName, DWORD flags,
-                const char* filter, HWND parent, DWORD structSize = 0, BOOL newStyle = TRUE);
+    // code page. The dialog has the system's explorer style.
+    CFileDialog(DWORD flags, const char* filter);
     CFileDialog(const CFileDialog&) = delete;
     CFileDialog& operator=(const CFileDialog&) = delete;
 
@@ -19,16 +18,13 @@ public:
     INT_PTR DoModal();
 
     // The chosen file's full path.
-    std::string GetPathName() const { return m_fileBuffer; }
+    std::string GetPathName() const { return m_path; }
 
-    // Callers may change the record between construction and DoModal;
-    // lpstrFile and nMaxFile point at a buffer of nMaxFile characters that
-    // DoModal provides.
+    // Callers may change the record between construction and DoModal; the
+    // file buffer, of nMaxFile characters, is DoModal's own.
     OPENFILENAMEA m_ofn;
 
 private:
-    BOOL m_openFileDialog;
-    std::string m_filter;       // with '\0' in place of '|'
-    std::string m_fileBuffer;   // the chosen path after IDOK
-    std::string m_defaultExtension;
+    std::string m_filter;  // with '\0' in place of '|'
+    std::string m_path;    // the chosen path after IDOK
 };
