@@ -9,6 +9,7 @@ KORVANE_PACKAGES=(
   clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+  python3
 )
 
 as_root() {
@@ -18,8 +19,18 @@ as_root() {
 # Installs the packages that are missing (wine32 needs the i386 architecture)
 # and the Chinese locale that gives Wine the ANSI code page 936.
 korvane_install() {
-  local missing=()
-  for package in "${KORVANE_PACKAGES[@]}"; do
+  korvane_install_packages "${KORVANE_PACKAGES[@]}"
+  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen
+  fi
+}
+
+# korvane_install_packages PACKAGE...: installs those of them that are missing.
+korvane_install_packages() {
+  local missing=() package
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -27,11 +38,6 @@ korvane_install() {
     dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-  fi
-  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
-    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-    as_root locale-gen
   fi
 }
 
