@@ -45,7 +45,6 @@ korvane_install_packages() {
 # Wine prefix under build/ with the Chinese locale. Sets DISPLAY, WINEPREFIX,
 # LC_ALL and WINEDEBUG for the caller; korvane_stop_display undoes the start.
 korvane_wine_env() {
-  export WINEPREFIX="$KORVANE_ROOT/build/wineprefix"
   export WINEDEBUG=-all
   export LC_ALL=zh_CN.UTF-8
   export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
@@ -57,6 +56,14 @@ korvane_wine_env() {
     export DISPLAY=":$display"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
+  korvane_wine_prefix "$KORVANE_ROOT/build/wineprefix"
+}
+
+# Makes DIR the Wine prefix of the caller (WINEPREFIX), creating it first
+# where it does not exist yet; the first start in a new prefix takes long, so
+# it is made here rather than by the first program.
+korvane_wine_prefix() {
+  export WINEPREFIX=$1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
