@@ -9,6 +9,7 @@ KORVANE_PACKAGES=(
   clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei
+  python3
 )
 
 as_root() {
@@ -18,8 +19,18 @@ as_root() {
 # Installs the packages that are missing (wine32 needs the i386 architecture)
 # and the Chinese locale that gives Wine the ANSI code page 936.
 korvane_install() {
-  local missing=()
-  for package in "${KORVANE_PACKAGES[@]}"; do
+  korvane_install_packages "${KORVANE_PACKAGES[@]}"
+  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen
+  fi
+}
+
+# korvane_install_packages PACKAGE...: installs those of them that are missing.
+korvane_install_packages() {
+  local missing=() package
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -28,11 +39,6 @@ korvane_install() {
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
-  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
-    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-    as_root locale-gen
-  fi
 }
 
 # Starts Xvfb on a free display unless one is given (or --virtual asks for
@@ -40,7 +46,6 @@ korvane_install() {
 # locale. Sets DISPLAY, WINEPREFIX, LC_ALL and WINEDEBUG for the caller;
 # korvane_stop_display undoes the start.
 korvane_wine_env() {
-  export WINEPREFIX="$KORVANE_ROOT/build/wineprefix"
   export WINEDEBUG=-all
   export LC_ALL=zh_CN.UTF-8
   export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
@@ -54,6 +59,14 @@ korvane_wine_env() {
     virtual=yes
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
+  korvane_wine_prefix "$KORVANE_ROOT/build/wineprefix"
+}
+
+# Makes DIR the Wine prefix of the caller (WINEPREFIX), creating it first
+# where it does not exist yet; the first start in a new prefix takes long, so
+# it is made here rather than by the first program.
+korvane_wine_prefix() {
+  export WINEPREFIX=$1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
