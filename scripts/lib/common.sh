@@ -60,17 +60,6 @@ korvane_wine_env() {
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
   korvane_wine_prefix "$KORVANE_ROOT/build/wineprefix"
-}
-
-# Makes DIR the Wine prefix of the caller (WINEPREFIX), creating it first
-# where it does not exist yet; the first start in a new prefix takes long, so
-# it is made here rather than by the first program.
-korvane_wine_prefix() {
-  export WINEPREFIX=$1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-  fi
   # Xvfb has no window manager, and Wine's X11 driver waits two seconds for
   # one whenever it hides a window that it takes for managed: every dialog and
   # message box that closes. There every program places its own windows; on
@@ -82,6 +71,18 @@ korvane_wine_prefix() {
     wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1 || true
   elif [ $virtual = no ] && [ $unmanaged = yes ]; then
     wine reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
+  fi
+  wineserver -w 2>/dev/null || true
+}
+
+# Makes DIR the Wine prefix of the caller (WINEPREFIX), creating it first
+# where it does not exist yet; the first start in a new prefix takes long, so
+# it is made here rather than by the first program.
+korvane_wine_prefix() {
+  export WINEPREFIX=$1
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
   fi
   wineserver -w 2>/dev/null || true
 }
