@@ -469,13 +469,14 @@ TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
     for (const auto& paths : drops)
         Drop(paths);
     const auto dropping = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(ThreadStarts(), kDrops + 1);
 
     ASSERT_TRUE(WaitForJobsToEnd());
     EXPECT_TRUE(WaitForResult(lines.back().back())) << "the box must end with the last drop's lines";
 
     // Every text shown is one drop's lines so far, and they come in drop
-    // order: no job ran beside another or wrote another's lines.
+    // order: no job ran beside another or wrote another's lines. Drops that
+    // came while another waited took its place and ran instead.
+    int ran = 0;
     int lastDrop = -1;
     size_t lastCount = 0;
     for (const std::string& text : LoggedTexts()) {
@@ -492,6 +493,7 @@ TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
         ASSERT_GE(drop, 0) << "a text that no drop wrote:\n" << text;
         ASSERT_TRUE(drop > lastDrop || (drop == lastDrop && count > lastCount))
             << "drop " << drop << " (" << count << " lines) after drop " << lastDrop << " (" << lastCount << ")";
+        ran += drop != lastDrop;
         lastDrop = drop;
         lastCount = count;
     }
@@ -499,7 +501,7 @@ TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
     // The bar too: each job sets it to 0 and takes it up to 100, one job
     // after the other. Jobs side by side would share the counters.
     const std::vector<int> positions = LoggedPositions();
-    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), kDrops) << "one start of the bar per job";
+    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), ran) << "one start of the bar per job that ran";
     ASSERT_FALSE(positions.empty());
     EXPECT_EQ(positions.front(), 0);
     for (size_t i = 1; i < positions.size(); ++i) {
@@ -531,8 +533,8 @@ TEST_F(Reliability, OkDuringALongJobQueuesItsJobBehindIt)
     ASSERT_TRUE(WaitFor([&] { return BarPosition() >= 1; }, kJobDeadline)) << "the big file is being read";
     SubmitPath(small);  // appended: the second job reads the big file again, then the small one
     const int barAtOk = BarPosition();
-    EXPECT_EQ(ThreadStarts(), 2);
     ASSERT_LT(barAtOk, 100) << "the first job ended before OK was pressed; the case shows nothing";
+    EXPECT_EQ(ThreadStarts(), 1) << "the waiting job has no thread of its own";
     EXPECT_EQ(ResultText(), "") << "nothing is written before the first job's file is read";
 
     ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(5)));
