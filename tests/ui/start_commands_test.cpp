@@ -54,6 +54,14 @@ TEST_F(StartCommands, OkPressedTwiceDigestsTheFileTwice)
     EXPECT_TRUE(WaitForResult(line + line)) << ResultText();
 }
 
+TEST_F(StartCommands, OkTakesAPathInOnePairOfQuotesWithoutThem)
+{
+    SubmitPath("\"\"");
+    EXPECT_EQ(ThreadStarts(), 0) << "quotes around nothing leave nothing to digest";
+    SubmitPath("\"" + dir.Write("quoted.txt", "abc") + "\"");
+    EXPECT_TRUE(WaitForResult(Line("quoted.txt", kAbcDigest))) << ResultText();
+}
+
 TEST_F(StartCommands, EnterInThePathBoxStartsAJob)
 {
     const std::string path = dir.Write("enter.txt", "abc");
