@@ -19,16 +19,14 @@ std::string AnsiFromWideName(const wchar_t* name, std::size_t length, bool& exac
     int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, nullptr, 0, "?", &lossy);
     if (size > 0) {
         std::string ansi(static_cast<std::size_t>(size), '\0');
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, &ansi[0], size, "?", &lossy);
-        exact = !lossy;
+        exact = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, &ansi[0], size, "?", &lossy) == size &&
+                !lossy;
         return ansi;
     }
     // A UTF-8 code page takes no default character, and holds every name.
     size = WideCharToMultiByte(CP_ACP, 0, name, count, nullptr, 0, nullptr, nullptr);
     std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, name, count, &ansi[0], size, nullptr, nullptr);
-    exact = size > 0;
+    exact = size > 0 && WideCharToMultiByte(CP_ACP, 0, name, count, &ansi[0], size, nullptr, nullptr) == size;
     return ansi;
 }
 
