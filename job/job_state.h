@@ -1,14 +1,19 @@
 // CJobState: the state of the digest jobs, shared by the start commands (UI
-// thread), the worker threads and the engine's chunk reader.
+// thread), the worker thread and the engine's chunk reader.
 //
 // Jobs run one at a time, in the order in which they were started, each on its
-// own copy of the file list. A job started while another runs waits for it.
+// own copy of the file list. One worker thread runs a job, then the job that
+// waits behind it, if any; a start makes a thread only when none is at work.
+// At most one job waits, holding nothing but its list: a newer job with a path
+// takes its place (its first line would replace the waiting job's lines
+// anyway), a job with no path never takes the place of one that has. The
+// running job is never dropped.
 //
 // THREADING RULES
 // - m_files belongs to the thread that starts jobs (the UI thread). StartJob
 //   copies it; no worker ever reads it.
 // - m_totalBytes, m_doneBytes and the two sinks belong to the running job: only
-//   its worker thread touches them while it runs, and jobs never overlap.
+//   the worker thread touches them while it runs, and jobs never overlap.
 // - Everything else is guarded by m_lock.
 #pragma once
 
@@ -16,8 +21,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,16 +48,18 @@ public:
     CJobState(const CJobState&) = delete;
     CJobState& operator=(const CJobState&) = delete;
 
-    // Starts a job on a copy of m_files as it stands now. Returns false when no
-    // thread could be started; the job is then forgotten.
+    // Starts a job on a copy of m_files as it stands now: at once on a new
+    // thread when no job runs, else after the running one (see above). Returns
+    // false when the thread or the copy could not be made; the job is then
+    // forgotten.
     bool StartJob();
 
     // The running job stops at its next chunk and writes no line for the file
-    // it was reading; jobs waiting for their turn are dropped.
+    // it was reading; the waiting job is dropped.
     void StopJobs();
 
-    // Waits up to timeout for every worker thread to end. Returns true when
-    // none is left.
+    // Waits up to timeout for the worker to have no job left. Returns true
+    // when it has none; the state no longer touches the job's sinks then.
     bool WaitForJobs(std::chrono::milliseconds timeout);
 
     // Asked by the running job's chunk reader and worker.
@@ -77,16 +84,18 @@ protected:
     ~CJobState();
 
 private:
-    struct Job;
-    static std::uint32_t RunJob(void* job);
-    bool WaitForTurn(Job& job);
-    void EndTurn();
+    static std::uint32_t RunJobs(void* state);
+    // Makes the waiting job the running one. False when none waits: the
+    // worker is then done, and this was its last touch of the state.
+    bool TakeWaitingJob();
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::deque<Job*> m_waiting;  // started, not yet running, in start order
-    bool m_running = false;      // a job holds the turn
-    int m_workers = 0;           // threads started and not yet finished
+    std::condition_variable m_idle;      // signalled when the worker is done
+    std::optional<CFileList> m_waiting;  // the job whose turn comes next
+    bool m_working = false;              // a worker thread runs jobs
+    // The running job's list: written under m_lock, by StartJob while no
+    // worker is at work and by the worker itself; read by the worker alone.
+    CFileList m_running;
     std::atomic<bool> m_stopRequested{false};
 };
 

@@ -14,12 +14,13 @@
 
 namespace {
 
+// "Not found" only where the system says that the file or a part of its path
+// does not exist; a name that it rejects (too long) is another reason.
 FileOpenError ErrorFromErrno(int code)
 {
     switch (code) {
     case ENOENT:
     case ENOTDIR:
-    case ENAMETOOLONG:
         return FileOpenError::NotFound;
     case EACCES:
     case EPERM:

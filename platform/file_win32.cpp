@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 HANDLE ToHandle(std::intptr_t handle)
@@ -10,22 +13,32 @@ HANDLE ToHandle(std::intptr_t handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-bool IsFolder(const char* path)
+bool IsFolder(DWORD attributes)
 {
-    const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-FileOpenError ErrorFromCode(DWORD code, const char* path)
+bool IsFolder(const char* path)
+{
+    return IsFolder(GetFileAttributesA(path));
+}
+
+bool IsFolder(const wchar_t* path)
+{
+    return IsFolder(GetFileAttributesW(path));
+}
+
+// "Not found" only where the system says that the file or a part of its path
+// does not exist; a name that it rejects is another reason.
+template <typename Char>
+FileOpenError ErrorFromCode(DWORD code, const Char* path)
 {
     switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
-    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_NET_NAME:
     case ERROR_INVALID_DRIVE:
-    case ERROR_FILENAME_EXCED_RANGE:
         return FileOpenError::NotFound;
     case ERROR_ACCESS_DENIED:
         // Opening a folder as a file is refused with "access denied".
@@ -41,17 +54,66 @@ FileOpenError ErrorFromCode(DWORD code, const char* path)
     }
 }
 
+// Share mode 0: nobody else may open the file while we hold it.
+constexpr DWORD kShareMode = 0;
+constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+
+// The path in the form that the wide interface takes past MAX_PATH: full,
+// with \\?\ in front (\\?\UNC\ for a share). Empty when it cannot be made.
+std::wstring LongFormOf(const char* path)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (size <= 1)
+        return {};
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, &wide[0], size))
+        return {};
+    wide.resize(static_cast<size_t>(size - 1));  // drop the terminator
+    // Already in a form that the system takes as it stands.
+    if (wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0)
+        return wide;
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed)
+        return {};
+    full.resize(length);
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// Opens path; error says why when it does not open.
+HANDLE OpenExisting(const char* path, FileOpenError& error)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        return file;
+    const DWORD code = GetLastError();
+    // The 8-bit interface stops at MAX_PATH characters (Windows says "name too
+    // long" or "path not found"); the wide one goes on with the long form.
+    if (code == ERROR_FILENAME_EXCED_RANGE || std::strlen(path) >= MAX_PATH) {
+        const std::wstring longForm = LongFormOf(path);
+        if (!longForm.empty()) {
+            file = CreateFileW(longForm.c_str(), GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+                error = ErrorFromCode(GetLastError(), longForm.c_str());
+            return file;
+        }
+    }
+    error = ErrorFromCode(code, path);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
 {
-    // Share mode 0: nobody else may open the file while we hold it.
-    const HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = ErrorFromCode(GetLastError(), path);
+    const HANDLE file = OpenExisting(path, error);
+    if (file == INVALID_HANDLE_VALUE)
         return kNoHandle;
-    }
     // CON, NUL, COM1 and pipes open too; only disk files are digested.
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);

@@ -9,10 +9,13 @@
 
 void CKorvaneDlg::OnBnClickedOk()
 {
-    const std::string path = GetDlgItemText(IDC_PATH_EDIT);
+    std::string path = GetDlgItemText(IDC_PATH_EDIT);
+    // "Copy as path" puts a path in quotes, and no file name holds a '"'.
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        path = path.substr(1, path.size() - 2);
     if (path.empty())
         return;
-    m_files.Append(path);  // as typed: not trimmed, not checked
+    m_files.Append(path);  // else as typed: not trimmed, not checked
     StartDigestJob();
 }
 
@@ -44,7 +47,7 @@ void CKorvaneDlg::OnDropFiles(HDROP hDropInfo)
 
 void CKorvaneDlg::StartDigestJob()
 {
-    // Jobs wait for the one running before them, so a start never touches a
+    // A job waits for the one running before it, so a start never touches a
     // running job's list or counters.
     if (!StartJob())
         MessageBoxText(m_hWnd, L"线程创建失败", MB_OK);

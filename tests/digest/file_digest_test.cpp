@@ -68,6 +68,12 @@ TEST_P(OpenFailure, GivesNoDigestAndTheReason)
         path = dir.PathOf("missing.bin");
     } else if (what == "missing folder") {
         path = dir.PathOf("nowhere") + "/x.bin";
+    } else if (what == "rejected name") {
+#ifdef _WIN32
+        path = dir.PathOf("what?.bin");  // no file name holds a '?'
+#else
+        path = dir.PathOf(std::string(300, 'n'));  // longer than a name may be
+#endif
     } else if (what == "folder") {
         path = dir.MakeDir("folder");
     } else if (what == "held elsewhere") {
@@ -85,6 +91,7 @@ TEST_P(OpenFailure, GivesNoDigestAndTheReason)
 INSTANTIATE_TEST_SUITE_P(FileDigest, OpenFailure,
                          testing::Values(OpenFailureCase{"missing", FileOpenError::NotFound},
                                          OpenFailureCase{"missing folder", FileOpenError::NotFound},
+                                         OpenFailureCase{"rejected name", FileOpenError::Other},
                                          OpenFailureCase{"folder", FileOpenError::NotAFile},
                                          OpenFailureCase{"held elsewhere", FileOpenError::Locked}));
 

@@ -134,6 +134,22 @@ TEST(File, AnExclusiveOpenKeepsOthersOutUntilClosed)
     EXPECT_EQ(why, FileOpenError::None);
 }
 
+// Windows' 8-bit interface stops at MAX_PATH characters.
+TEST(File, APathOf300CharactersOpensAndIsNotFoundWhenMissing)
+{
+    TempDir dir;
+    const std::string folder = dir.MakeDir(std::string(200, 'd'));
+    const std::string path = dir.Write(folder + "/" + std::string(300 - folder.size() - 5, 'n') + ".bin", "abc");
+    ASSERT_EQ(path.size(), 300u);
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    char buffer[8];
+    EXPECT_EQ(std::string(buffer, file.Read(buffer, sizeof buffer)), "abc");
+    FileOpenError why = FileOpenError::None;
+    EXPECT_FALSE(CFile().Open((path + "x").c_str(), &why));
+    EXPECT_EQ(why, FileOpenError::NotFound);
+}
+
 TEST(File, AnUnopenedFileThrowsOnUse)
 {
     CFile file;

@@ -1,5 +1,6 @@
 // DroppedFileNames: every name of a drop, whole and in order, in the ANSI code
-// page, from lists as the shell writes them and from lists that are cut short.
+// page, from lists as the shell writes them and from lists that are cut short;
+// a name that the code page cannot hold.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -11,6 +12,7 @@
 
 #include "platform/ansi.h"
 #include "platform/win32/drop.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -56,6 +58,17 @@ TEST_F(DropNames, AWideListIsGivenInTheAnsiCodePage)
     const std::vector<std::wstring> names = {L"C:\\数据\\表.txt", L"C:\\b.bin"};
     EXPECT_EQ(Names(RawDrop(WideList(names), true)),
               (std::vector<std::string>{AnsiFromWide(names[0].c_str()), "C:\\b.bin"}));
+}
+
+// No short form: '?' stands for what the code page lacks, and no file name
+// holds one, so the job says that it cannot open the file, not that it is missing.
+TEST_F(DropNames, AWideNameThatTheCodePageCannotHoldWithoutShortFormGetsAQuestionMark)
+{
+    ASSERT_EQ(GetACP(), 936u) << "run under a Chinese locale (LC_ALL=zh_CN.UTF-8)";
+    TempDir dir;  // ASCII only: its path is the same in both code pages
+    const std::wstring folder(dir.Path().begin(), dir.Path().end());
+    EXPECT_EQ(Names(RawDrop(WideList({folder + L"\\한글.bin"}), true)),
+              std::vector<std::string>{dir.Path() + "\\??.bin"});
 }
 
 TEST_F(DropNames, AnEmptyListHasNoNames)

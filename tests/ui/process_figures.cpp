@@ -30,8 +30,8 @@ struct SystemHandles {
 constexpr ULONG kSystemHandleInformation = 16;
 constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
-// This process's entries in the system's handle table; 0 when it cannot be had.
-DWORD CountHandlesInSystemTable()
+// A process's entries in the system's handle table; 0 when it cannot be had.
+DWORD CountHandlesInSystemTable(DWORD processId)
 {
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     const auto query = reinterpret_cast<Query>(
@@ -53,7 +53,7 @@ DWORD CountHandlesInSystemTable()
     const auto* table = reinterpret_cast<const SystemHandles*>(buffer.data());
     DWORD count = 0;
     for (ULONG i = 0; i < table->count; ++i) {
-        if (table->entries[i].processId == GetCurrentProcessId())
+        if (table->entries[i].processId == processId)
             ++count;
     }
     return count;
@@ -61,17 +61,17 @@ DWORD CountHandlesInSystemTable()
 
 }  // namespace
 
-DWORD HandleCount()
+DWORD HandleCount(HANDLE process)
 {
     // Wine answers GetProcessHandleCount with 0, which no real process has;
     // its system handle table is complete, so count there.
     DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0)
+    if (GetProcessHandleCount(process, &count) && count > 0)
         return count;
-    return CountHandlesInSystemTable();
+    return CountHandlesInSystemTable(GetProcessId(process));
 }
 
-DWORD ThreadCount()
+DWORD ThreadCount(DWORD processId)
 {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
@@ -80,7 +80,7 @@ DWORD ThreadCount()
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+        if (entry.th32OwnerProcessID == processId)
             ++count;
     }
     CloseHandle(snapshot);
@@ -105,25 +105,31 @@ std::size_t HeapBytesInUse()
     return total;
 }
 
-ProcessFigures CurrentFigures()
+ProcessFigures FiguresOf(HANDLE process)
 {
     ProcessFigures figures;
-    figures.handles = HandleCount();
-    figures.threads = ThreadCount();
+    figures.handles = HandleCount(process);
+    figures.threads = ThreadCount(GetProcessId(process));
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) {
+    if (GetProcessMemoryInfo(process, &memory, sizeof memory)) {
         figures.privateBytes = memory.PagefileUsage;
         figures.workingSet = memory.WorkingSetSize;
     }
+    return figures;
+}
+
+ProcessFigures CurrentFigures()
+{
+    ProcessFigures figures = FiguresOf(GetCurrentProcess());
     figures.heapBytes = HeapBytesInUse();
     return figures;
 }
 
-DWORD WaitForThreadCountAtMost(DWORD threads)
+DWORD WaitForThreadCountAtMost(DWORD threads, DWORD processId)
 {
-    DWORD now = ThreadCount();
-    WaitFor([&] { return (now = ThreadCount()) <= threads; }, kWindowDeadline);
+    DWORD now = ThreadCount(processId);
+    WaitFor([&] { return (now = ThreadCount(processId)) <= threads; }, kWindowDeadline);
     return now;
 }
 

@@ -1,6 +1,7 @@
 // The real program in a process of its own, driven from this one as a user
 // would drive it: closed while it digests a large file, it ends at once, with
-// exit code 0, every time.
+// exit code 0, every time; OK held down during a long job costs it no thread
+// and no memory per press.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_driver.h"
+#include "process_figures.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -66,6 +68,7 @@ public:
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
     bool Started() const { return m_started; }
+    HANDLE Handle() const { return m_process.hProcess; }
 
     // The process's visible main dialog, once it shows; null when it never does.
     HWND WaitForDialog() const
@@ -186,6 +189,48 @@ void CloseMidJobRepeatedly(int runs)
 TEST(ClosingTheProgram, MidJobTwentyTimesInARowEndsEachProcessAtOnceWithExitCodeZero)
 {
     CloseMidJobRepeatedly(20);
+}
+
+// A gigabyte of zeros (head -c 1073741824 /dev/zero | md5sum): long enough to
+// read that the presses come while it runs, and it holds no disk space.
+constexpr const char* kGiBOfZerosDigest = "cd573cfaace07e7949bc0c46028904ff";
+
+TEST(HoldingEnter, AThousandOkPressesDuringALongJobCostNoThreadAndNoMemoryEach)
+{
+    constexpr int kPresses = 1000;
+    TempDir dir;
+    const std::string big = dir.WriteSparse("big.bin", std::uint64_t{1} << 30);
+    ProgramProcess program;
+    ASSERT_TRUE(program.Started()) << "cannot start " << ProgramPath();
+    const HWND dialog = program.WaitForDialog();
+    ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
+    const HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
+    const ProcessFigures before = FiguresOf(program.Handle());
+
+    ASSERT_TRUE(SetDlgItemTextA(dialog, IDC_PATH_EDIT, big.c_str()));
+    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(bar, PBM_GETPOS, 0, 0) > 0; }, kJobDeadline));
+    ASSERT_TRUE(SetDlgItemTextA(dialog, IDC_PATH_EDIT, dir.Write("small.txt", "small").c_str()));
+    for (int i = 0; i < kPresses; ++i) {
+        DWORD_PTR ignored = 0;  // a message box would hold the press
+        ASSERT_NE(SendMessageTimeoutA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0, 0, 10000, &ignored), 0) << i;
+    }
+    const ProcessFigures during = FiguresOf(program.Handle());
+    ASSERT_LT(SendMessageA(bar, PBM_GETPOS, 0, 0), 100) << "the long job ended before the presses; no case";
+
+    // The last press's job ran next, on the big file and a thousand small ones.
+    // (GetWindowText does not read another process's edit control.)
+    const size_t length =
+        Line("big.bin", kGiBOfZerosDigest).size() + kPresses * Line("small.txt", Md5Hex("small")).size();
+    const HWND box = GetDlgItem(dialog, IDC_RESULT_EDIT);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(box, WM_GETTEXTLENGTH, 0, 0) == LRESULT(length); }, 2min));
+    WaitForThreadCountAtMost(before.threads, GetProcessId(program.Handle()));
+    const ProcessFigures after = FiguresOf(program.Handle());
+    std::cout << "[ figures  ] korvane.exe before: " << before << "\n[ figures  ] during " << kPresses
+              << " presses: " << during << "\n[ figures  ] after:  " << after << std::endl;
+    EXPECT_LE(during.threads, before.threads + 1) << "a thread per waiting job";
+    EXPECT_LE(during.privateBytes, before.privateBytes + (8u << 20)) << "memory per waiting job";
+    EXPECT_LE(after.threads, before.threads);
 }
 
 }  // namespace
