@@ -1,10 +1,92 @@
-// CReadAhead.
+// CReadAhead, and the reader thread that runs it.
 #include "platform/read_ahead.h"
 
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/file.h"
+
+namespace {
+
+// The reader thread: parked until a file is handed to it, then reading that
+// file's blocks until the file is done with it.
+//
+// THREADING: m_lock guards m_started and m_file; the thread is detached and
+// runs for the life of the process, as does this object.
+class CReaderThread {
+public:
+    static CReaderThread& Instance()
+    {
+        static CReaderThread* reader = new CReaderThread;  // never destroyed: its thread may still run at exit
+        return *reader;
+    }
+
+    bool Start()
+    {
+        std::lock_guard<CLock> lock(m_lock);
+        return StartLocked();
+    }
+
+    // Hands file to the thread, starting it first where need be; false when
+    // the thread serves another file or could not be started.
+    bool Serve(CReadAhead& file)
+    {
+        {
+            std::lock_guard<CLock> lock(m_lock);
+            if (m_file || !StartLocked())
+                return false;
+            m_file = &file;
+        }
+        m_changed.NotifyAll();
+        return true;
+    }
+
+private:
+    bool StartLocked()
+    {
+        if (!m_started) {
+            try {
+                std::thread(&CReaderThread::Run, this).detach();
+                m_started = true;
+            } catch (const std::system_error&) {
+            }
+        }
+        return m_started;
+    }
+
+    void Run()
+    {
+        for (;;) {
+            CReadAhead* file = nullptr;
+            {
+                std::unique_lock<CLock> lock(m_lock);
+                m_changed.Wait(lock, [this] { return m_file != nullptr; });
+                file = m_file;
+            }
+            file->ReadBlocks();
+            {
+                // Free for the next file before this one may go: the next
+                // file of a job asks the moment this one is closed.
+                std::lock_guard<CLock> lock(m_lock);
+                m_file = nullptr;
+            }
+            file->LetGo();  // the file may be gone once this returns
+        }
+    }
+
+    CLock m_lock;
+    CCondition m_changed;
+    bool m_started = false;
+    CReadAhead* m_file = nullptr;
+};
+
+}  // namespace
+
+bool StartFileReader()
+{
+    return CReaderThread::Instance().Start();
+}
 
 CReadAhead::CReadAhead(ReadFunction read, std::uint32_t blockSize, std::size_t blocks)
     : m_read(std::move(read)), m_blockSize(blockSize), m_ring(blocks)
@@ -15,34 +97,34 @@ CReadAhead::CReadAhead(ReadFunction read, std::uint32_t blockSize, std::size_t b
 
 CReadAhead::~CReadAhead()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_stop = true;
-    }
-    m_changed.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
+    std::unique_lock<CLock> lock(m_lock);
+    m_stop = true;
+    m_changed.NotifyAll();
+    m_changed.Wait(lock, [this] { return !m_reading; });
 }
 
 bool CReadAhead::Start()
 {
-    try {
-        m_thread = std::thread(&CReadAhead::ReadBlocks, this);
-        return true;
-    } catch (const std::system_error&) {
-        return false;
+    {
+        std::lock_guard<CLock> lock(m_lock);
+        m_reading = true;
     }
+    if (CReaderThread::Instance().Serve(*this))
+        return true;
+    std::lock_guard<CLock> lock(m_lock);
+    m_reading = false;
+    return false;
 }
 
 const unsigned char* CReadAhead::Next(std::uint32_t& size)
 {
-    std::unique_lock<std::mutex> lock(m_lock);
+    std::unique_lock<CLock> lock(m_lock);
     if (m_holding) {
         m_holding = false;
-        m_changed.notify_all();  // its buffer is free for the reader
+        m_changed.NotifyAll();  // its buffer is free for the reader
     }
     if (!m_ended)
-        m_changed.wait(lock, [this] { return m_filled > 0; });
+        m_changed.Wait(lock, [this] { return m_filled > 0; });
     if (m_ended) {
         if (m_failed)
             throw CFileException();
@@ -71,8 +153,8 @@ void CReadAhead::ReadBlocks()
 {
     for (std::size_t tail = 0;; tail = (tail + 1) % m_ring.size()) {
         {
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_changed.wait(lock, [this] { return m_stop || m_filled + (m_holding ? 1 : 0) < m_ring.size(); });
+            std::unique_lock<CLock> lock(m_lock);
+            m_changed.Wait(lock, [this] { return m_stop || m_filled + (m_holding ? 1 : 0) < m_ring.size(); });
             if (m_stop)
                 return;
         }
@@ -85,14 +167,19 @@ void CReadAhead::ReadBlocks()
         } catch (...) {
             failed = true;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            block.size = size;
-            block.failed = failed;
-            ++m_filled;
-        }
-        m_changed.notify_all();
+        std::lock_guard<CLock> lock(m_lock);
+        block.size = size;
+        block.failed = failed;
+        ++m_filled;
+        m_changed.NotifyAll();
         if (failed || size == 0)
             return;
     }
+}
+
+void CReadAhead::LetGo()
+{
+    std::lock_guard<CLock> lock(m_lock);
+    m_reading = false;
+    m_changed.NotifyAll();
 }

@@ -1,10 +1,15 @@
-// CReadAhead: the blocks of one file, read on a thread of its own while the
-// caller works on the block before.
+// CReadAhead: the blocks of one file, read on the process's reader thread
+// while the caller works on the block before.
 //
 // Reading and digesting then overlap: a file that is not in the system's
 // cache yet takes about the longer of the two times, not their sum. A few
 // blocks are read ahead, so that one slow read is absorbed by the blocks
 // already there.
+//
+// The reader thread is started once, on first need or by StartFileReader, and
+// then serves one file after another for the life of the process: under Wine
+// a thread takes about a millisecond to start and a MiB of memory to run, more
+// than reading a file of a few blocks costs.
 //
 // THREADING: Next is called on one thread, the consumer's; the reads run on
 // the reader thread. m_lock guards the ring's bookkeeping. A buffer belongs to
@@ -12,13 +17,12 @@
 // consumer from the Next that hands it out until the following Next.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
+
+#include "platform/sync.h"
 
 class CReadAhead {
 public:
@@ -31,16 +35,23 @@ public:
     CReadAhead(ReadFunction read, std::uint32_t blockSize, std::size_t blocks);
     CReadAhead(const CReadAhead&) = delete;
     CReadAhead& operator=(const CReadAhead&) = delete;
-    // Stops reading: waits for a read in flight to return, then for the thread.
+    // Stops reading: waits for a read in flight to return and for the reader
+    // thread to let go of this file.
     ~CReadAhead();
 
-    // Starts the reader thread; false when none could be started.
+    // Hands the file to the reader thread; false when the thread serves
+    // another file or could not be started.
     bool Start();
 
     // The next block of the file, valid until the next call; size 0 at the end
     // of the file, and on every call after it. Throws CFileException when its
     // read failed, and on every call after it.
     const unsigned char* Next(std::uint32_t& size);
+
+    // Run by the reader thread: reads blocks until the end of the file, a
+    // failure or a stop; then lets go of the file, its last touch of it.
+    void ReadBlocks();
+    void LetGo();
 
 private:
     struct Block {
@@ -49,19 +60,21 @@ private:
         bool failed = false;
     };
 
-    void ReadBlocks();
-
     const ReadFunction m_read;
     const std::uint32_t m_blockSize;
     std::vector<Block> m_ring;
 
-    std::mutex m_lock;
-    std::condition_variable m_changed;
+    CLock m_lock;
+    CCondition m_changed;
     std::size_t m_head = 0;    // the next block to hand out
     std::size_t m_filled = 0;  // blocks read and not handed out yet, from m_head on
     bool m_holding = false;    // the consumer holds the block before m_head
     bool m_ended = false;      // the consumer has had the end of the file or its failure
     bool m_failed = false;     // that was a failure
     bool m_stop = false;       // the reader is to read no more
-    std::thread m_thread;
+    bool m_reading = false;    // the reader thread works for this object
 };
+
+// Starts the reader thread now, so that no file waits for it; false when it
+// could not be started (files are then read in turn, as they are asked for).
+bool StartFileReader();
