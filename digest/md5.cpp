@@ -53,22 +53,25 @@ void CMD5Checksum::Update(const unsigned char* input, std::uint32_t length)
         ++m_bitCount[1];
     m_bitCount[1] += length >> 29;
 
-    const std::uint32_t partLen = 64 - index;
-    if (length < partLen) {
-        if (length > 0)
+    // Complete a waiting block, if any, then transform whole blocks where they
+    // lie, all in one call: the block function keeps the state in registers
+    // from one block to the next. The engine's file loop feeds 1024 bytes at
+    // a time, so no block is waiting there.
+    std::uint32_t i = 0;
+    if (index > 0) {
+        const std::uint32_t partLen = 64 - index;
+        if (length < partLen) {
             std::memcpy(m_buffer + index, input, length);
-        return;
+            return;
+        }
+        std::memcpy(m_buffer + index, input, partLen);
+        Transform(m_buffer);
+        i = partLen;
     }
-
-    // Complete the waiting block, then transform whole blocks where they lie,
-    // all in one call: the block function keeps the state in registers from
-    // one block to the next.
-    std::memcpy(m_buffer + index, input, partLen);
-    Transform(m_buffer);
-    const std::uint32_t wholeBlocks = (length - partLen) / 64;
+    const std::uint32_t wholeBlocks = (length - i) / 64;
     if (wholeBlocks > 0)
-        ActiveMd5Blocks()(m_state, input + partLen, wholeBlocks);
-    const std::uint32_t i = partLen + wholeBlocks * 64;
+        ActiveMd5Blocks()(m_state, input + i, wholeBlocks);
+    i += wholeBlocks * 64;
     if (length > i)
         std::memcpy(m_buffer, input + i, length - i);
 }
