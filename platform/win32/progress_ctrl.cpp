@@ -16,8 +16,10 @@ void CProgressCtrl::SetRange(short lower, short upper)
 
 void CProgressCtrl::SetPos(int position)
 {
-    const int shown = std::min(position, static_cast<int>(m_upper.load()));
-    if (m_shown.exchange(shown) == shown)
+    const int shown = std::min(position, static_cast<int>(m_upper.load(std::memory_order_relaxed)));
+    // Asked every 1024 bytes, mostly with what the bar shows already: a plain
+    // load sees that without the locked exchange.
+    if (m_shown.load(std::memory_order_relaxed) == shown || m_shown.exchange(shown) == shown)
         return;
     const auto wParam = static_cast<WPARAM>(shown);
     if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId())
