@@ -118,35 +118,45 @@ bool CReadAhead::Start()
 
 const unsigned char* CReadAhead::Next(std::uint32_t& size)
 {
-    std::unique_lock<CLock> lock(m_lock);
+    bool wakeReader = false;
+    const Block* block = nullptr;
+    {
+        std::unique_lock<CLock> lock(m_lock);
+        if (m_holding) {
+            m_holding = false;  // its buffer is free for the reader
+            wakeReader = m_readerWaiting;
+        }
+        if (!m_ended && m_filled == 0) {
+            if (wakeReader)
+                m_changed.NotifyAll();
+            wakeReader = false;
+            m_consumerWaiting = true;
+            m_changed.Wait(lock, [this] { return m_filled > 0; });
+            m_consumerWaiting = false;
+        }
+        if (!m_ended) {
+            block = &m_ring[m_head];
+            m_head = (m_head + 1) % m_ring.size();
+            --m_filled;
+            // A failed or empty block is the reader's last.
+            m_ended = block->failed || block->size == 0;
+            m_failed = block->failed;
+            m_holding = !m_ended;
+        }
+    }
+    // Woken once the lock is free: woken under it, the reader would only wake
+    // to wait for the lock, and cost a second wake. Under Wine each costs
+    // some microseconds, once per block.
+    if (wakeReader)
+        m_changed.NotifyAll();
     if (m_holding) {
-        m_holding = false;
-        m_changed.NotifyAll();  // its buffer is free for the reader
+        size = block->size;
+        return block->data.get();
     }
-    if (!m_ended)
-        m_changed.Wait(lock, [this] { return m_filled > 0; });
-    if (m_ended) {
-        if (m_failed)
-            throw CFileException();
-        size = 0;
-        return nullptr;
-    }
-
-    const Block& block = m_ring[m_head];
-    m_head = (m_head + 1) % m_ring.size();
-    --m_filled;
-    if (block.failed || block.size == 0) {
-        // The reader has stopped after this block.
-        m_ended = true;
-        m_failed = block.failed;
-        if (m_failed)
-            throw CFileException();
-        size = 0;
-        return nullptr;
-    }
-    m_holding = true;
-    size = block.size;
-    return block.data.get();
+    if (m_failed)
+        throw CFileException();
+    size = 0;
+    return nullptr;
 }
 
 void CReadAhead::ReadBlocks()
@@ -154,7 +164,9 @@ void CReadAhead::ReadBlocks()
     for (std::size_t tail = 0;; tail = (tail + 1) % m_ring.size()) {
         {
             std::unique_lock<CLock> lock(m_lock);
+            m_readerWaiting = true;
             m_changed.Wait(lock, [this] { return m_stop || m_filled + (m_holding ? 1 : 0) < m_ring.size(); });
+            m_readerWaiting = false;
             if (m_stop)
                 return;
         }
@@ -167,11 +179,16 @@ void CReadAhead::ReadBlocks()
         } catch (...) {
             failed = true;
         }
-        std::lock_guard<CLock> lock(m_lock);
-        block.size = size;
-        block.failed = failed;
-        ++m_filled;
-        m_changed.NotifyAll();
+        bool wakeConsumer = false;
+        {
+            std::lock_guard<CLock> lock(m_lock);
+            block.size = size;
+            block.failed = failed;
+            ++m_filled;
+            wakeConsumer = m_consumerWaiting;
+        }
+        if (wakeConsumer)
+            m_changed.NotifyAll();  // this object lives until LetGo
         if (failed || size == 0)
             return;
     }

@@ -12,7 +12,8 @@
 // than reading a file of a few blocks costs.
 //
 // THREADING: Next is called on one thread, the consumer's; the reads run on
-// the reader thread. m_lock guards the ring's bookkeeping. A buffer belongs to
+// the reader thread. m_lock guards the ring's bookkeeping; m_ended and
+// m_failed are the consumer's alone, written under m_lock. A buffer belongs to
 // the reader from the moment it is free until it is filled, and to the
 // consumer from the Next that hands it out until the following Next.
 #pragma once
@@ -69,10 +70,13 @@ private:
     std::size_t m_head = 0;    // the next block to hand out
     std::size_t m_filled = 0;  // blocks read and not handed out yet, from m_head on
     bool m_holding = false;    // the consumer holds the block before m_head
-    bool m_ended = false;      // the consumer has had the end of the file or its failure
-    bool m_failed = false;     // that was a failure
     bool m_stop = false;       // the reader is to read no more
     bool m_reading = false;    // the reader thread works for this object
+    bool m_readerWaiting = false;    // for a free buffer
+    bool m_consumerWaiting = false;  // for a filled block
+    // The consumer's own: it has had the end of the file or its failure.
+    bool m_ended = false;
+    bool m_failed = false;
 };
 
 // Starts the reader thread now, so that no file waits for it; false when it
