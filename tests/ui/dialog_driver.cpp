@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ansi.h"
+#include "platform/read_ahead.h"
 
 using namespace std::chrono_literals;
 
@@ -199,6 +200,7 @@ bool PendingSend::Wait(std::chrono::milliseconds deadline)
 
 void MainDialogTest::SetUp()
 {
+    StartFileReader();  // as the program does at start-up
     g_threadStarts = 0;
     app.m_pMainWnd = &dialog;
     dialog.m_startThread = &CountingStart;
