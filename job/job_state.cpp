@@ -13,9 +13,7 @@ CJobState::CJobState(IProgressSink& progress, IResultSink& result)
 
 CJobState::~CJobState()
 {
-    StopJobs();
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_idle.wait(lock, [this] { return !m_working; });
+    EndJobs();
 }
 
 bool CJobState::StartJob()
@@ -51,6 +49,13 @@ void CJobState::StopJobs()
         m_stopRequested.store(true, std::memory_order_release);
 }
 
+void CJobState::EndJobs()
+{
+    StopJobs();
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_idle.wait(lock, [this] { return !m_working; });
+}
+
 bool CJobState::WaitForJobs(std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> lock(m_lock);
@@ -73,7 +78,7 @@ bool CJobState::TakeWaitingJob()
     return true;
 }
 
-std::uint32_t CJobState::RunJobs(void* state)
+void CJobState::RunJobs(void* state)
 {
     CJobState& jobs = *static_cast<CJobState*>(state);
     do {
@@ -83,5 +88,4 @@ std::uint32_t CJobState::RunJobs(void* state)
             // Out of memory for the result text: this job ends, the next may run.
         }
     } while (jobs.TakeWaitingJob());
-    return 1;
 }

@@ -62,6 +62,11 @@ public:
     // when it has none; the state no longer touches the job's sinks then.
     bool WaitForJobs(std::chrono::milliseconds timeout);
 
+    // Closing: stops the jobs as StopJobs does and returns once the worker has
+    // let go of the state and the sinks. Jobs post what they hand the window
+    // and never wait for its thread, so that thread may simply wait here.
+    void EndJobs();
+
     // Asked by the running job's chunk reader and worker.
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
 
@@ -75,16 +80,15 @@ public:
     bool (*m_startThread)(ThreadRoutine routine, void* argument) = &StartThread;
 
 protected:
-    // Stops the jobs and waits for their threads (without handling messages:
-    // a window that owns the sinks must wait itself, see WaitForJobs).
-    // Not virtual: the job state is a base of its owner and never deleted
+    // Ends the jobs (EndJobs). An owner whose members are the sinks must end
+    // them itself, before its members go. Not virtual: the job state is a base of its owner and never deleted
     // through a pointer to it. Having no virtual function also keeps the
     // chunk reader, which sees only this class's layout, free of its type
     // information.
     ~CJobState();
 
 private:
-    static std::uint32_t RunJobs(void* state);
+    static void RunJobs(void* state);
     // Makes the waiting job the running one. False when none waits: the
     // worker is then done, and this was its last touch of the state.
     bool TakeWaitingJob();

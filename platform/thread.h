@@ -3,9 +3,8 @@
 
 #include <cstdint>
 
-using ThreadRoutine = std::uint32_t (*)(void* argument);
+using ThreadRoutine = void (*)(void* argument);
 
-// Runs routine(argument) on a new, detached thread: nobody joins it, and its
-// exit code is not read. Returns false when no thread could be created; the
-// routine then never runs.
+// Runs routine(argument) on a new, detached thread: nobody joins it. Returns
+// false when no thread could be created; the routine then never runs.
 bool StartThread(ThreadRoutine routine, void* argument);

@@ -15,7 +15,8 @@ DWORD WINAPI Trampoline(LPVOID p)
 {
     const Start start = *static_cast<Start*>(p);
     delete static_cast<Start*>(p);
-    return start.routine(start.argument);
+    start.routine(start.argument);
+    return 0;
 }
 
 }  // namespace

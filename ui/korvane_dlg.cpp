@@ -2,7 +2,6 @@
 // shutting down with jobs under way.
 #include "ui/korvane_dlg.h"
 
-#include <chrono>
 
 #include "ui/about_dlg.h"
 #include "ui/res/resource.h"
@@ -16,9 +15,9 @@ CKorvaneDlg::CKorvaneDlg()
 
 CKorvaneDlg::~CKorvaneDlg()
 {
-    StopJobs();
-    while (!WaitForJobs(std::chrono::hours(1))) {
-    }
+    // OnCancel has ended the jobs unless the run ended another way. The sinks
+    // are members, which go before the CJobState base ends the jobs itself.
+    EndJobs();
 }
 
 INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -115,10 +114,8 @@ INT_PTR CKorvaneDlg::OnPaint()
 
 void CKorvaneDlg::OnCancel()
 {
-    StopJobs();
-    // A worker may be waiting for this thread to take its last message.
-    HandleSentMessagesUntil([this] { return WaitForJobs(std::chrono::milliseconds(0)); });
-    m_progress.m_hWnd = nullptr;
+    // The window goes after the jobs: they report to its controls.
+    EndJobs();
     CDialog::OnCancel();
 }
 

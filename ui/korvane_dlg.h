@@ -16,8 +16,6 @@
 class CKorvaneDlg : public CDialog, public CJobState, public IResultSink {
 public:
     CKorvaneDlg();
-    // Stops the jobs and waits for them, in case the window went without
-    // OnCancel; they may no longer reach the window.
     ~CKorvaneDlg() override;
 
     // Result sink: the result box is to show text, all lines so far. Called on
@@ -28,8 +26,8 @@ protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange& exchange) override;
     BOOL OnInitDialog() override;
-    // Ends the dialog, after the running job has stopped and every worker has
-    // ended; the workers' messages are handled meanwhile.
+    // Ends the dialog once the running job has stopped and the worker has
+    // ended.
     void OnCancel() override;
 
     INT_PTR OnSysCommand(UINT nID, LPARAM lParam);

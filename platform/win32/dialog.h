@@ -67,16 +67,3 @@ private:
 
 // Shows a message box owned by owner with the program's name as its caption.
 int MessageBoxText(HWND owner, const wchar_t* text, UINT type);
-
-// Handles the messages that other threads send to this thread's windows until
-// done() is true. Posted messages (input) wait: nothing the user does runs
-// meanwhile.
-template <typename Done>
-void HandleSentMessagesUntil(Done done)
-{
-    while (!done()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
