@@ -14,11 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Line(const std::string& name, const std::string& digest)
-{
-    return name + " : " + digest + "\r\n";
-}
-
 class JobOrder : public testing::Test {
 protected:
     // Holds the first job at its first position until release opens.

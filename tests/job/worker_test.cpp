@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "job/worker.h"
-#include "platform/ansi.h"
 #include "platform/file.h"
 #include "support/other_process.h"
 #include "support/recording_job.h"
@@ -17,16 +16,6 @@
 namespace {
 
 const std::string kEmptyDigest = "d41d8cd98f00b204e9800998ecf8427e";
-
-std::string Line(const std::string& name, const std::string& digestOrReason)
-{
-    return name + " : " + digestOrReason + "\r\n";
-}
-
-std::string Reason(const wchar_t* text)
-{
-    return AnsiFromWide(text);
-}
 
 class WorkerTest : public testing::Test {
 protected:
@@ -55,7 +44,7 @@ TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
     const std::string c = dir.Write("c.bin", "gamma");
     Run({a, dir.PathOf("b.bin"), c});
     const std::string first = Line("a.bin", Md5Hex("alpha"));
-    const std::string second = first + Line("b.bin", Reason(L"找不到文件"));
+    const std::string second = first + Line("b.bin", L"找不到文件");
     const std::string third = second + Line("c.bin", Md5Hex("gamma"));
     EXPECT_EQ(job.Texts(), (std::vector<std::string>{first, second, third}));
     EXPECT_EQ(job.Marks(), (std::vector<std::string>{"s", "", "e"})) << "which text starts and which ends the job";
@@ -75,8 +64,8 @@ TEST_F(WorkerTest, FilesThatDoNotOpenGiveTheirReason)
     ExclusiveHold hold(held);
     ASSERT_TRUE(hold.IsHeld());
     Run({dir.PathOf("gone.bin"), dir.MakeDir("sub"), held});
-    EXPECT_EQ(job.LastText(), Line("gone.bin", Reason(L"找不到文件")) + Line("sub", Reason(L"不是文件")) +
-                                  Line("held.bin", Reason(L"文件被占用")));
+    EXPECT_EQ(job.LastText(), Line("gone.bin", L"找不到文件") + Line("sub", L"不是文件") +
+                                  Line("held.bin", L"文件被占用"));
     EXPECT_EQ(job.m_totalBytes, 0);
     EXPECT_EQ(job.Positions(), std::vector<int>{0});
 }
@@ -85,7 +74,7 @@ TEST_F(WorkerTest, FilesThatDoNotOpenGiveTheirReason)
 TEST_F(WorkerTest, AReadFailureIsReportedNotPassedOffAsADigest)
 {
     Run({"/proc/self/mem"});
-    EXPECT_EQ(job.LastText(), Line("mem", Reason(L"读取失败")));
+    EXPECT_EQ(job.LastText(), Line("mem", L"读取失败"));
 }
 #endif
 
@@ -96,7 +85,7 @@ TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
     HeldByAnotherProcess other(held);
     ASSERT_TRUE(other.IsHeld());
     Run({held, free});
-    EXPECT_EQ(job.LastText(), Line("held.bin", Reason(L"文件被占用")) + Line("free.bin", Md5Hex("y")));
+    EXPECT_EQ(job.LastText(), Line("held.bin", L"文件被占用") + Line("free.bin", Md5Hex("y")));
 }
 
 // Makes every read from the system fail from a given offset on, while it lives.
@@ -121,7 +110,7 @@ TEST_F(WorkerTest, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
         ReadFailureFrom failure(1 << 20);
         Run({big, small});
     }
-    EXPECT_EQ(job.LastText(), Line("big.bin", Reason(L"读取失败")) + Line("small.bin", Md5Hex("s")));
+    EXPECT_EQ(job.LastText(), Line("big.bin", L"读取失败") + Line("small.bin", Md5Hex("s")));
     EXPECT_GT(job.m_doneBytes, 1 << 20) << "the first megabyte was read before the failure";
     EXPECT_LT(job.m_doneBytes, 3 << 20);
 }
@@ -150,7 +139,7 @@ TEST_F(BetweenThePasses, AFileDeletedAfterItsLengthWasTakenIsReportedMissing)
     const std::string b = dir.Write("b.bin", PatternBytes(2048));
     Between([&] { std::filesystem::remove(b); });
     Run({a, b});
-    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(2048))) + Line("b.bin", Reason(L"找不到文件")));
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(2048))) + Line("b.bin", L"找不到文件"));
     EXPECT_EQ(job.m_totalBytes, 4096);
     EXPECT_EQ(job.Positions().back(), 75) << "the bar ends short of full: the missing file was never read";
 }
@@ -191,7 +180,7 @@ TEST_F(WorkerTest, AFileThatMayNotBeReadIsReportedAsSuch)
     if (path.empty())
         GTEST_SKIP() << "no write-only file on this system";
     Run({path});
-    EXPECT_EQ(job.LastText(), Line(FileNameFromPath(path), Reason(L"拒绝访问")));
+    EXPECT_EQ(job.LastText(), Line(FileNameFromPath(path), L"拒绝访问"));
 }
 
 TEST_F(WorkerTest, EmptyListResetsCountersAndBarAndWritesNothing)

@@ -11,10 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-// The folder of the running test program, with a trailing separator.
-std::string ProgramFolder()
+std::string TestProgramFolder()
 {
 #ifdef _WIN32
     char path[MAX_PATH] = {};
@@ -28,8 +25,6 @@ std::string ProgramFolder()
     return folder.substr(0, folder.find_last_of('/') + 1);
 #endif
 }
-
-}  // namespace
 
 #ifdef _WIN32
 HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path)
@@ -53,7 +48,7 @@ HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path)
     startup.hStdOutput = outWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
-    std::string command = "\"" + ProgramFolder() + "korvane_hold_file.exe\" \"" + path + "\"";
+    std::string command = "\"" + TestProgramFolder() + "korvane_hold_file.exe\" \"" + path + "\"";
     const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                         nullptr, &startup, &process);
     CloseHandle(inRead);
@@ -93,7 +88,7 @@ HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path)
         close(toChild[1]);
         return;
     }
-    const std::string program = ProgramFolder() + "korvane_hold_file";
+    const std::string program = TestProgramFolder() + "korvane_hold_file";
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(toChild[0], 0);

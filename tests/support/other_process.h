@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+// The folder of the running test program, with a trailing separator.
+std::string TestProgramFolder();
+
 class HeldByAnotherProcess {
 public:
     // Starts korvane_hold_file (beside the test program) on path and waits

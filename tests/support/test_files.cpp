@@ -8,6 +8,7 @@
 
 #include "digest/md5.h"
 #include "digest/file_digest.h"
+#include "platform/ansi.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -117,3 +118,25 @@ ExclusiveHold::~ExclusiveHold()
         ::close(static_cast<int>(m_handle));
 }
 #endif
+
+std::string Line(const std::string& name, const std::string& digest)
+{
+    return name + " : " + digest + "\r\n";
+}
+
+std::string Line(const std::string& name, const wchar_t* reason)
+{
+    return Line(name, AnsiFromWide(reason));
+}
+
+SmallFiles WriteSmallFiles(const TempDir& dir, int count)
+{
+    SmallFiles files;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "f" + std::to_string(100000 + i) + ".bin";
+        const std::string content = PatternBytes(1024).replace(0, name.size(), name);
+        files.paths.push_back(dir.Write(name, content));
+        files.lines += Line(name, Md5Hex(content));
+    }
+    return files;
+}

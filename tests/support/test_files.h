@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it on destruction.
@@ -34,6 +35,20 @@ std::string PatternBytes(std::size_t length);
 
 // MD5 of data as 32 lowercase hexadecimal digits, in one Update.
 std::string Md5Hex(const std::string& data);
+
+// A job's line for a file: "name : digest\r\n", or the reason in place of the
+// digest, given as UTF-16 and written, as the program writes it, in the ANSI
+// code page.
+std::string Line(const std::string& name, const std::string& digest);
+std::string Line(const std::string& name, const wchar_t* reason);
+
+// count files of 1 KiB in dir, each with its own content, and the text of
+// their lines in that order.
+struct SmallFiles {
+    std::vector<std::string> paths;
+    std::string lines;
+};
+SmallFiles WriteSmallFiles(const TempDir& dir, int count);
 
 // Holds a file open the way another program would, so that an exclusive open
 // of it fails: a second handle with no sharing on Windows, an exclusive flock

@@ -17,15 +17,9 @@ protected:
     // the box ends with exactly their lines, in drop order.
     void DropAndCheck(int count)
     {
-        std::vector<std::string> paths;
-        std::string expected;
-        for (int i = 0; i < count; ++i) {
-            const std::string name = "f" + std::to_string(100000 + i) + ".bin";
-            const std::string content = PatternBytes(1024).replace(0, name.size(), name);
-            paths.push_back(dir.Write(name, content));
-            expected += Line(name, Md5Hex(content));
-        }
-        Drop(paths);
+        const SmallFiles files = WriteSmallFiles(dir, count);
+        const std::string& expected = files.lines;
+        Drop(files.paths);
         ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(2)));
         // The box may take a moment after the job to show its last lines.
         const auto complete = [&] {

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/win_app.h"
+#include "support/drop_files.h"
 #include "support/test_files.h"
 #include "ui/korvane_dlg.h"
 #include "ui/res/resource.h"
@@ -40,20 +41,6 @@ std::wstring WideText(HWND window);
 std::string AnsiText(HWND window);
 // A window's class name.
 std::wstring ClassName(HWND window);
-
-// One result line: "name : digest\r\n", or the reason in place of the digest.
-std::string Line(const std::string& name, const std::string& digestOrReason);
-// The same with a reason given as UTF-16, as the program writes it in the ANSI
-// code page.
-std::string Line(const std::string& name, const wchar_t* reason);
-
-// A drop handle as the shell makes it: a DROPFILES record followed by the
-// ANSI names, each ended by a zero, the list ended by one more zero. The
-// window that receives it releases it.
-HDROP MakeDrop(const std::vector<std::string>& paths);
-// The same with UTF-16 names (fWide), as the shell sends them; the dialog
-// gives each name in the ANSI code page.
-HDROP MakeWideDrop(const std::vector<std::wstring>& paths);
 
 // The visible top-level windows of a thread, other than except, that match.
 std::vector<HWND> ThreadWindows(DWORD threadId, HWND except, const std::function<bool(HWND)>& match);

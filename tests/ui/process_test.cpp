@@ -15,6 +15,7 @@
 
 #include "dialog_driver.h"
 #include "process_figures.h"
+#include "support/other_process.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -30,11 +31,7 @@ constexpr std::uint64_t kBigFile = std::uint64_t{16} << 30;
 // korvane.exe of the same build: build/win32/app/ beside build/win32/tests/ui/.
 std::string ProgramPath()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder.erase(folder.find_last_of("\\/") + 1);
-    return folder + "..\\..\\app\\korvane.exe";
+    return TestProgramFolder() + "..\\..\\app\\korvane.exe";
 }
 
 double Milliseconds(Clock::duration duration)
