@@ -12,9 +12,7 @@ inline void PrintMd5Forms()
 {
     const Md5Form chosen = FastestMd5Form();
     std::printf("forms");
-    for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
-        if (Md5FormSupported(form))
-            std::printf(" %s", Md5FormName(form));
-    }
+    for (const Md5Form form : SupportedMd5Forms())
+        std::printf(" %s", Md5FormName(form));
     std::printf("\nchosen %s\n", Md5FormName(chosen));
 }

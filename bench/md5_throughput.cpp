@@ -22,8 +22,7 @@
 #include "bench_input.h"
 
 #ifdef KORVANE_BENCH_OPENSSL
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/md5.h>
+#include "openssl_md5.h"
 #else
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
@@ -85,16 +84,11 @@ std::vector<Figure> Figures()
         figures.emplace_back(
             "openssl/" + SizeName(size),
             [](const std::vector<unsigned char>& data, unsigned char digest[16]) {
-                MD5_CTX context;
-                MD5_Init(&context);
-                MD5_Update(&context, data.data(), data.size());
-                MD5_Final(digest, &context);
+                OpenSslDigest(data.data(), data.size(), digest);
             },
             size);
 #else
-        for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
-            if (!Md5FormSupported(form))
-                continue;
+        for (const Md5Form form : SupportedMd5Forms()) {
             figures.emplace_back(
                 std::string("engine/") + Md5FormName(form) + "/" + SizeName(size),
                 [form](const std::vector<unsigned char>& data, unsigned char digest[16]) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #define KORVANE_MD5_AVX512_FORM 1
@@ -30,6 +31,8 @@ const char* Md5FormName(Md5Form form);
 
 // Whether this processor and operating system can run form.
 bool Md5FormSupported(Md5Form form);
+// The forms it can run, scalar first.
+std::vector<Md5Form> SupportedMd5Forms();
 
 // The form this machine runs fastest, of those it supports: each is timed on
 // the first call, once per process (a fraction of a millisecond).

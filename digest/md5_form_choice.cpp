@@ -33,16 +33,6 @@ Md5BlockFunction BlocksOf(Md5Form form)
     return Md5BlocksScalar;
 }
 
-std::vector<Md5Form> SupportedForms()
-{
-    std::vector<Md5Form> forms;
-    for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
-        if (Md5FormSupported(form))
-            forms.push_back(form);
-    }
-    return forms;
-}
-
 std::atomic<Md5BlockFunction>& ActiveBlocks()
 {
     // The initialisation of a local static is thread-safe: the first caller
@@ -64,6 +54,16 @@ bool Md5FormSupported(Md5Form form)
     // Asked once: cpuid is slow, and slower still in a virtual machine.
     static const bool avx512 = CpuRunsAvx512Vl();
     return form == Md5Form::Scalar || (form == Md5Form::Avx512 && avx512);
+}
+
+std::vector<Md5Form> SupportedMd5Forms()
+{
+    std::vector<Md5Form> forms;
+    for (const Md5Form form : {Md5Form::Scalar, Md5Form::Avx512}) {
+        if (Md5FormSupported(form))
+            forms.push_back(form);
+    }
+    return forms;
 }
 
 std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count)
@@ -95,7 +95,7 @@ std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count)
 Md5Form FastestMd5Form()
 {
     static const Md5Form fastest = [] {
-        const std::vector<Md5Form> forms = SupportedForms();
+        const std::vector<Md5Form> forms = SupportedMd5Forms();
         std::vector<Md5BlockFunction> functions;
         for (const Md5Form form : forms)
             functions.push_back(BlocksOf(form));

@@ -33,14 +33,6 @@ private:
     std::atomic<bool> m_held{false};
 };
 
-TEST_F(JobOrder, AStartedJobRunsOnItsOwnThread)
-{
-    job.m_files.Append(dir.Write("a", "a"));
-    ASSERT_TRUE(job.StartJob());
-    ASSERT_TRUE(job.WaitForJobs(10s));
-    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
-}
-
 bool FailToStart(ThreadRoutine, void*)
 {
     return false;
@@ -104,13 +96,17 @@ TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
     EXPECT_LT(job.m_doneBytes, 1 << 20) << "the big file was not read to its end";
 }
 
-TEST_F(JobOrder, AJobStartedAfterAStopRunsNormally)
+TEST_F(JobOrder, AStartedJobRunsOnItsOwnThreadAndAStopDoesNotTouchTheNextOne)
 {
-    job.StopJobs();
-    job.m_files.Append(dir.Write("a", "a"));
-    ASSERT_TRUE(job.StartJob());
-    ASSERT_TRUE(job.WaitForJobs(10s));
-    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
+    for (const bool stoppedFirst : {false, true}) {
+        if (stoppedFirst)
+            job.StopJobs();
+        job.m_files.Clear();
+        job.m_files.Append(dir.Write("a", "a"));
+        ASSERT_TRUE(job.StartJob());
+        ASSERT_TRUE(job.WaitForJobs(10s));
+        EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a"))) << (stoppedFirst ? "after a stop" : "");
+    }
 }
 
 TEST_F(JobOrder, AFailedThreadStartLeavesNothingWaitingAndTheListAsItWas)

@@ -64,12 +64,13 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    bool Started() const { return m_started; }
     HANDLE Handle() const { return m_process.hProcess; }
 
-    // The process's visible main dialog, once it shows; null when it never does.
-    HWND WaitForDialog() const
+    // Sets dialog to the process's visible main dialog once it shows; fails
+    // the test when the program did not start or showed none.
+    void Show(HWND& dialog) const
     {
+        ASSERT_TRUE(m_started) << "cannot start " << ProgramPath();
         DialogSearch search{m_process.dwProcessId, nullptr};
         WaitFor(
             [&] {
@@ -77,7 +78,8 @@ public:
                 return search.found != nullptr;
             },
             kWindowDeadline);
-        return search.found;
+        dialog = search.found;
+        ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
     }
 
     bool WaitForExit(std::chrono::milliseconds deadline) const
@@ -134,9 +136,8 @@ void CloseMidJob(const std::string& bigPath, CloseBy way, CloseRun& run)
 {
     const auto start = Clock::now();
     ProgramProcess program;
-    ASSERT_TRUE(program.Started()) << "cannot start " << ProgramPath();
-    const HWND dialog = program.WaitForDialog();
-    ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(program.Show(dialog));
     run.startMs = Milliseconds(Clock::now() - start);
 
     // Typed and confirmed as a user would: the text goes across as WM_SETTEXT.
@@ -198,9 +199,8 @@ TEST(HoldingEnter, AThousandOkPressesDuringALongJobCostNoThreadAndNoMemoryEach)
     TempDir dir;
     const std::string big = dir.WriteSparse("big.bin", std::uint64_t{1} << 30);
     ProgramProcess program;
-    ASSERT_TRUE(program.Started()) << "cannot start " << ProgramPath();
-    const HWND dialog = program.WaitForDialog();
-    ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(program.Show(dialog));
     const HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
     const ProcessFigures before = FiguresOf(program.Handle());
 
