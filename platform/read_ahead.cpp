@@ -128,7 +128,7 @@ const unsigned char* CReadAhead::Next(std::uint32_t& size)
         }
         if (!m_ended && m_filled == 0) {
             if (wakeReader)
-                m_changed.NotifyAll();
+                m_changed.NotifyOne();
             wakeReader = false;
             m_consumerWaiting = true;
             m_changed.Wait(lock, [this] { return m_filled > 0; });
@@ -148,7 +148,7 @@ const unsigned char* CReadAhead::Next(std::uint32_t& size)
     // to wait for the lock, and cost a second wake. Under Wine each costs
     // some microseconds, once per block.
     if (wakeReader)
-        m_changed.NotifyAll();
+        m_changed.NotifyOne();
     if (m_holding) {
         size = block->size;
         return block->data.get();
@@ -188,7 +188,7 @@ void CReadAhead::ReadBlocks()
             wakeConsumer = m_consumerWaiting;
         }
         if (wakeConsumer)
-            m_changed.NotifyAll();  // this object lives until LetGo
+            m_changed.NotifyOne();  // this object lives until LetGo
         if (failed || size == 0)
             return;
     }

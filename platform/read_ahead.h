@@ -12,7 +12,9 @@
 // than reading a file of a few blocks costs.
 //
 // THREADING: Next is called on one thread, the consumer's; the reads run on
-// the reader thread. m_lock guards the ring's bookkeeping; m_ended and
+// the reader thread. At most one of the two waits on m_changed at a time (the
+// reader for a free buffer, the consumer for a filled one), so one wake
+// suffices; stopping wakes all. m_lock guards the ring's bookkeeping; m_ended and
 // m_failed are the consumer's alone, written under m_lock. A buffer belongs to
 // the reader from the moment it is free until it is filled, and to the
 // consumer from the Next that hands it out until the following Next.

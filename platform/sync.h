@@ -41,6 +41,7 @@ public:
         while (!done())
             SleepConditionVariableSRW(&m_condition, &lock.mutex()->m_lock, INFINITE, 0);
     }
+    void NotifyOne() { WakeConditionVariable(&m_condition); }
     void NotifyAll() { WakeAllConditionVariable(&m_condition); }
 
 private:
@@ -61,6 +62,7 @@ public:
     {
         m_condition.wait(lock, done);
     }
+    void NotifyOne() { m_condition.notify_one(); }
     void NotifyAll() { m_condition.notify_all(); }
 
 private:
