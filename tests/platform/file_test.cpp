@@ -110,6 +110,30 @@ INSTANTIATE_TEST_SUITE_P(File, ChangedUnderTheReader,
                              return name;
                          });
 
+// One file is read ahead by the reader thread; another read meanwhile is read
+// in turn. Both give their bytes.
+TEST(File, TwoLargeFilesReadSideBySideGiveTheirOwnBytes)
+{
+    TempDir dir;
+    const std::string first = PatternBytes((3 << 20) + 5);
+    const std::string second = first.substr(7) + "x";
+    CFile files[2];
+    ASSERT_TRUE(files[0].Open(dir.Write("a", first).c_str()));
+    ASSERT_TRUE(files[1].Open(dir.Write("b", second).c_str()));
+    std::string readBack[2];
+    char buffer[1024];
+    for (bool more = true; more;) {
+        more = false;
+        for (int i = 0; i < 2; ++i) {
+            const std::uint32_t got = files[i].Read(buffer, sizeof buffer);
+            readBack[i].append(buffer, got);
+            more = more || got > 0;
+        }
+    }
+    EXPECT_TRUE(readBack[0] == first);
+    EXPECT_TRUE(readBack[1] == second);
+}
+
 TEST(File, LengthPast4GiBIsExact)
 {
     TempDir dir;
