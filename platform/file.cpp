@@ -91,7 +91,7 @@ bool CFile::NextBlock()
                 [this](unsigned char* block, std::uint32_t count) { return ReadFromSystem(block, count); },
                 m_blockSize, kReadAheadBlocks);
             if (!m_readAhead->Start())
-                m_readAhead.reset();  // no thread to spare: read in turn
+                m_readAhead.reset();  // the reader serves another file, or could not start: read in turn
         }
         if (!m_readAhead)
             m_block.reset(new unsigned char[m_blockSize]);

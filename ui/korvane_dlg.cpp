@@ -2,7 +2,6 @@
 // shutting down with jobs under way.
 #include "ui/korvane_dlg.h"
 
-
 #include "ui/about_dlg.h"
 #include "ui/res/resource.h"
 
