@@ -124,7 +124,11 @@ INSTANTIATE_TEST_SUITE_P(ChunkReader, SinglePrecision,
                          testing::Values(Rounding{30720001, 30720000, 100}, Rounding{3072001, 3072000, 99},
                                          // Counters past 4 GiB stay exact.
                                          Rounding{5LL << 30, 5LL << 30, 100},
-                                         Rounding{5LL << 30, (5LL << 29) + 1024, 50}));
+                                         Rounding{5LL << 30, (5LL << 29) + 1024, 50},
+                                         // Positions about 2^31: the low 32 bits of the truncated value.
+                                         Rounding{102400, ((1LL << 31) - 128) * 1024, 2147483520},
+                                         Rounding{102400, (1LL << 31) * 1024, static_cast<int>(2147483648u)},
+                                         Rounding{102400, 3000000000LL * 1024, static_cast<int>(3000000000u)}));
 
 TEST(ChunkReader, AFailingReadIsCountedAndPassesThrough)
 {
