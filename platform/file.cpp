@@ -52,8 +52,6 @@ bool CFile::Open(const char* path, FileOpenError* error)
     m_handle = OpenNative(path, why);
     if (error)
         *error = why;
-    if (IsOpen())
-        m_lengthKnown = LengthNative(m_handle, m_length);
     return IsOpen();
 }
 
@@ -85,6 +83,9 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
 bool CFile::NextBlock()
 {
     if (!m_block && !m_readAhead) {
+        // Taken at the first read rather than at the open: a file that is
+        // only measured (the size pass) asks the system for its length once.
+        m_lengthKnown = LengthNative(m_handle, m_length);
         m_blockSize = BlockSizeFor(m_lengthKnown ? m_length : kMaxBlock);
         if (m_blockSize == kMaxBlock) {
             m_readAhead = std::make_unique<CReadAhead>(

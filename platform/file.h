@@ -51,7 +51,8 @@ public:
 
     // Places up to count bytes at buffer and returns how many; fewer only at the
     // end of the file, 0 once there. Throws CFileException when reading fails,
-    // or when the end of the file is not where its length at the open put it.
+    // or when the end of the file is not where its length at the first read
+    // put it.
     // Virtual so that tests can stand in a file that fails.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count);
 
@@ -87,7 +88,7 @@ private:
     std::uint32_t ReadFromSystem(unsigned char* buffer, std::uint32_t count);
 
     NativeHandle m_handle = kNoHandle;
-    std::uint64_t m_length = 0;     // at the open
+    std::uint64_t m_length = 0;     // at the first read
     bool m_lengthKnown = false;
     std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;

@@ -1,5 +1,5 @@
 // A second process that holds a file open, for tests of files locked by
-// another program.
+// another program, and the folder of the test programs it stands in.
 #pragma once
 
 #include <cstdint>
