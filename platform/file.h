@@ -82,14 +82,13 @@ private:
     // Makes the next block current; false at the end of the file. Throws when
     // its read failed.
     bool NextBlock();
-    // One read from the system at the current offset; throws when it fails or
-    // the file turns out longer or shorter than m_length. Called on the
-    // read-ahead thread while there is one.
-    std::uint32_t ReadFromSystem(unsigned char* buffer, std::uint32_t count);
+    // One read from the system at the current offset into buffer, got bytes;
+    // false when it fails or the file turns out longer or shorter than
+    // m_length. Called on the reader thread while the file is read ahead.
+    bool ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got);
 
     NativeHandle m_handle = kNoHandle;
     std::uint64_t m_length = 0;     // at the first read
-    bool m_lengthKnown = false;
     std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;
     std::unique_ptr<CReadAhead> m_readAhead;   // or the blocks of a larger file

@@ -1,22 +1,18 @@
 // CKorvaneDlg: construction, initialisation, painting, message routing and
-// shutting down with jobs under way.
+// closing with jobs under way.
 #include "ui/korvane_dlg.h"
 
 #include "ui/about_dlg.h"
 #include "ui/res/resource.h"
 
 CKorvaneDlg::CKorvaneDlg()
-    : CDialog(IDD_MAIN_DIALOG), CJobState(m_progress, *this),
+    : CDialog(IDD_MAIN_DIALOG),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_resultPacer([this] { return PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE; }, &GetTickCount)
+      m_resultPacer([this] { return PostMessageA(m_resultWindow.load(), WM_SHOWRESULT, 0, 0) != FALSE; },
+                    &GetTickCount),
+      m_jobs(*this)
 {
-}
-
-CKorvaneDlg::~CKorvaneDlg()
-{
-    // OnCancel has ended the jobs unless the run ended another way. The sinks
-    // are members, which go before the CJobState base ends the jobs itself.
-    EndJobs();
+    g_pMainDlg = this;
 }
 
 INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -69,6 +65,7 @@ void CKorvaneDlg::DoDataExchange(CDataExchange& exchange)
 BOOL CKorvaneDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_resultWindow = m_hWnd;
     AddAboutItem(m_hWnd);
 
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -113,14 +110,10 @@ INT_PTR CKorvaneDlg::OnPaint()
 
 void CKorvaneDlg::OnCancel()
 {
-    // The window goes after the jobs: they report to its controls.
-    EndJobs();
+    // The job stops at its next chunk while the window closes; what it still
+    // posts to the window meanwhile is dropped with the window.
+    m_jobs.Stop();
     CDialog::OnCancel();
-}
-
-void CKorvaneDlg::SetResultText(const std::string& text, bool startsJob, bool endsJob)
-{
-    m_resultPacer.Feed(text, startsJob, endsJob);
 }
 
 void CKorvaneDlg::OnShowResult()

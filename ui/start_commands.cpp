@@ -49,6 +49,6 @@ void CKorvaneDlg::StartDigestJob()
 {
     // A job waits for the one running before it, so a start never touches a
     // running job's list or counters.
-    if (!StartJob())
+    if (!m_jobs.Start())
         MessageBoxText(m_hWnd, L"线程创建失败", MB_OK);
 }

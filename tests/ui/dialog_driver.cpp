@@ -55,17 +55,6 @@ void CancelOwnedWindows(DWORD threadId)
 
 }  // namespace
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline)
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 std::wstring WideText(HWND window)
 {
     const int length = GetWindowTextLengthW(window);
@@ -154,7 +143,7 @@ void MainDialogTest::SetUp()
     StartFileReader();  // as the program does at start-up
     g_threadStarts = 0;
     app.m_pMainWnd = &dialog;
-    dialog.m_startThread = &CountingStart;
+    dialog.Jobs().SetThreadStarter(&CountingStart);
     BeforeRun();
 
     std::promise<INT_PTR> ended;

@@ -282,11 +282,11 @@ protected:
     void BeforeRun() override
     {
         s_failNext = true;
-        dialog.m_startThread = [](ThreadRoutine routine, void* argument) {
+        dialog.Jobs().SetThreadStarter([](ThreadRoutine routine, void* argument) {
             if (s_failNext.exchange(false))
                 return false;
             return CountingStart(routine, argument);
-        };
+        });
     }
 
     // Presses OK and counts the message boxes that say text until the
