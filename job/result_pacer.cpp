@@ -48,3 +48,9 @@ void CResultPacer::Shown(std::uint32_t start)
     m_shownAt = m_now();
     m_pause = std::max(kMinPause, 10 * (m_shownAt - start));
 }
+
+bool CResultPacer::Pending()
+{
+    std::lock_guard<CLock> lock(m_lock);
+    return m_dirty;
+}

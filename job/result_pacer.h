@@ -46,6 +46,9 @@ public:
     // (on the clock of now).
     void Shown(std::uint32_t start);
 
+    // Whether a text is still to be shown.
+    bool Pending();
+
     static constexpr std::uint32_t kMinPause = 50;
 
 private:

@@ -27,18 +27,20 @@ const wchar_t* ReasonText(const FileDigest& digest)
     }
 }
 
-// The length of one file for the size pass; 0 when it does not open or its
-// length cannot be had.
+// The length of one file for the size pass; 0 when it does not open, or its
+// length cannot be had, or it cannot be closed again.
 std::int64_t LengthForTotal(const std::string& path)
 {
     CFile file;
     if (!file.Open(path.c_str()))
         return 0;
+    std::int64_t length = 0;
     try {
-        return static_cast<std::int64_t>(file.GetLength());
+        length = static_cast<std::int64_t>(file.GetLength());
     } catch (const CFileException&) {
         return 0;
     }
+    return file.Close() ? length : 0;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Texts in the 8-bit code page of paths and result lines: the program's own
-// texts, and the name of a file in its path.
+// texts, the name of a file in its path, and the path in a typed text.
 #pragma once
 
 #include <string>
@@ -23,3 +23,9 @@ using LeadBytePredicate = bool (*)(unsigned char byte);
 // separator has an empty name.
 std::string FileNameFromPath(const std::string& path, LeadBytePredicate isLeadByte);
 std::string FileNameFromPath(const std::string& path);  // in the ANSI code page
+
+// The path that a typed text names: the text without one pair of surrounding
+// double quotes, as "Copy as path" writes it, when it starts and ends with a
+// quote and holds no other; else the text as it stands. No file name holds a
+// quote, so nothing that names a file is lost.
+std::string PathFromTypedText(const std::string& text);

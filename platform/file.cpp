@@ -30,12 +30,18 @@ std::uint32_t BlockSizeFor(std::uint64_t length)
 }
 
 std::atomic<CFile::ReadFault> g_readFault{nullptr};
+std::atomic<CFile::CloseFault> g_closeFault{nullptr};
 
 }  // namespace
 
 void CFile::SetReadFault(ReadFault fault)
 {
     g_readFault = fault;
+}
+
+void CFile::SetCloseFault(CloseFault fault)
+{
+    g_closeFault = fault;
 }
 
 CFile::CFile() = default;
@@ -85,9 +91,10 @@ bool CFile::NextBlock()
     if (!m_block && !m_readAhead) {
         // Taken at the first read rather than at the open: a file that is
         // only measured (the size pass) asks the system for its length once.
-        // Without it the reads could not be checked against the file's
-        // length, so a file that cannot say it does not read.
-        if (!LengthNative(m_handle, m_length))
+        // Without them the reads could not be checked against the file's
+        // length and its time of last change, so a file that cannot say
+        // them does not read.
+        if (!LengthNative(m_handle, m_length) || !ChangeTimesNative(m_handle, m_times))
             throw CFileException();
         m_blockSize = BlockSizeFor(m_length);
         if (m_length > kMaxBlock) {
@@ -126,20 +133,30 @@ bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint
         return false;
     m_offset += got;
     // Bytes past the length, or an end before it: the file changed under us.
-    return m_offset <= m_length && (got > 0 || m_offset == m_length);
+    if (m_offset > m_length || (got == 0 && m_offset != m_length))
+        return false;
+    if (got > 0)
+        return true;
+    // At the end: written in place, same length, while it was read?
+    ChangeTimes now;
+    return ChangeTimesNative(m_handle, now) && now == m_times;
 }
 
-void CFile::Close()
+bool CFile::Close()
 {
     // The read-ahead first: its thread may be reading the handle.
     m_readAhead.reset();
     m_block.reset();
+    bool closed = true;
     if (IsOpen()) {
-        CloseNative(m_handle);
+        const CloseFault fault = g_closeFault;
+        closed = CloseNative(m_handle) && !(fault && fault());
         m_handle = kNoHandle;
     }
     m_length = 0;
+    m_times = ChangeTimes();
     m_data = nullptr;
     m_blockPos = m_blockEnd = 0;
     m_offset = 0;
+    return closed;
 }

@@ -1,4 +1,4 @@
-// FileNameFromPath.
+// FileNameFromPath and PathFromTypedText.
 #include "platform/ansi.h"
 
 std::string FileNameFromPath(const std::string& path, LeadBytePredicate isLeadByte)
@@ -17,4 +17,11 @@ std::string FileNameFromPath(const std::string& path, LeadBytePredicate isLeadBy
 std::string FileNameFromPath(const std::string& path)
 {
     return FileNameFromPath(path, &IsAnsiLeadByte);
+}
+
+std::string PathFromTypedText(const std::string& text)
+{
+    const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+                        text.find('"', 1) == text.size() - 1;
+    return quoted ? text.substr(1, text.size() - 2) : text;
 }

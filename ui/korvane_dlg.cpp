@@ -31,11 +31,7 @@ INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnShowResult();
         return TRUE;
     case WM_TIMER:
-        if (wParam != kResultTimer)
-            return Default();
-        KillTimer(m_hWnd, kResultTimer);
-        OnShowResult();
-        return TRUE;
+        return OnTimer(static_cast<UINT_PTR>(wParam));
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED)
             return Default();
@@ -116,16 +112,46 @@ void CKorvaneDlg::OnCancel()
     CDialog::OnCancel();
 }
 
+INT_PTR CKorvaneDlg::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kResultTimer:
+        KillTimer(m_hWnd, kResultTimer);
+        OnShowResult();
+        return TRUE;
+    case kCatchUpTimer:
+        OnCatchUp();
+        return TRUE;
+    default:
+        return Default();
+    }
+}
+
 void CKorvaneDlg::OnShowResult()
 {
-    const CResultPacer::Next next = m_resultPacer.Take();
-    // Without the timer the text waits for the job's next line; a job's last
-    // line never waits.
-    if (next.wait > 0)
-        SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
-    if (!next.show)
-        return;
-    const DWORD start = GetTickCount();
-    SetDlgItemText(IDC_RESULT_EDIT, next.text);
-    m_resultPacer.Shown(start);
+    try {
+        const CResultPacer::Next next = m_resultPacer.Take();
+        // Without the timer the text waits for the job's next line; a job's
+        // last line never waits.
+        if (next.wait > 0)
+            SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
+        if (!next.show)
+            return;
+        const DWORD start = GetTickCount();
+        SetDlgItemText(IDC_RESULT_EDIT, next.text);
+        m_resultPacer.Shown(start);
+    } catch (const std::bad_alloc&) {
+        // The text stays to be shown: the catch-up timer tries again.
+        SetTimer(m_hWnd, kCatchUpTimer, kCatchUpPeriod, nullptr);
+    }
+}
+
+void CKorvaneDlg::OnCatchUp()
+{
+    // Timer messages come only when every posted message has been handled,
+    // so a position or a text whose post failed is not overtaken here.
+    m_progress.CatchUp();
+    OnShowResult();
+    if (!m_progress.Behind() && !m_resultPacer.Pending() && m_jobs.WaitIdle(std::chrono::milliseconds(0)))
+        KillTimer(m_hWnd, kCatchUpTimer);
 }

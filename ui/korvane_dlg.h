@@ -42,11 +42,18 @@ protected:
 
     // Starts a job on m_files; says so when no thread could be made.
     void StartDigestJob();
+    void ReportFailedStart();
 
+    INT_PTR OnTimer(UINT_PTR id);
     // Shows the latest result text, paced by m_resultPacer.
     void OnShowResult();
+    // While jobs run: shows what a full message queue kept from the window
+    // (a position, a text whose post failed), then stops once all is shown.
+    void OnCatchUp();
     static constexpr UINT WM_SHOWRESULT = WM_APP + 1;
     static constexpr UINT_PTR kResultTimer = 1;
+    static constexpr UINT_PTR kCatchUpTimer = 2;
+    static constexpr UINT kCatchUpPeriod = 250;  // ms
 
     HICON m_hIcon;
     // m_files, m_totalBytes and m_doneBytes come with CJobState.

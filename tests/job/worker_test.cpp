@@ -79,6 +79,16 @@ TEST_F(WorkerTest, AReadFailureIsReportedNotPassedOffAsADigest)
 }
 #endif
 
+TEST_F(WorkerTest, AFileThatCannotBeClosedAfterItsLengthAddsNothingToTheTotal)
+{
+    const std::string a = dir.Write("a.bin", PatternBytes(3000));
+    CFile::SetCloseFault([] { return true; });
+    Run({a});
+    CFile::SetCloseFault(nullptr);
+    EXPECT_EQ(job.m_totalBytes, 0);
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(3000)))) << "its digest is not touched";
+}
+
 TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
 {
     const std::string held = dir.Write("held.bin", "x");

@@ -1,8 +1,9 @@
 // FileNameFromPath: the name is what follows the last separator character,
-// whatever the second byte of a double-byte character is.
+// whatever the second byte of a double-byte character is; PathFromTypedText.
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "platform/ansi.h"
 
@@ -40,5 +41,16 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"C:\\a\\b\x95\x5c", "b\x95\x5c"}, NameCase{"\x95\x5c\x95\x5c", "\x95\x5c\x95\x5c"},
                     // A lead byte at the very end has no trail byte to take.
                     NameCase{"a\\b\x95", "b\x95"}, NameCase{"a\x95\\b", "a\x95\\b"}));
+
+TEST(Ansi, PathFromTypedTextTakesOffOnePairOfSurroundingQuotesAndNothingElse)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"C:\\a b\\x.txt\"", "C:\\a b\\x.txt"}, {"\"\"", ""}, {"C:\\x.txt", "C:\\x.txt"},
+        {"\"", "\""}, {"\"a\"b\"", "\"a\"b\""}, {"\"\"a\"\"", "\"\"a\"\""},
+        {"\"a", "\"a"}, {" \"a\" ", " \"a\" "},
+    };
+    for (const auto& [typed, path] : cases)
+        EXPECT_EQ(PathFromTypedText(typed), path) << typed;
+}
 
 }  // namespace

@@ -55,6 +55,32 @@ void CancelOwnedWindows(DWORD threadId)
 
 }  // namespace
 
+std::wstring WideFromAnsi(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// Writes content to a file through the UTF-16 interface, in the long form
+// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
+bool WriteWide(const std::wstring& path, const std::string& content)
+{
+    const std::wstring longForm = L"\\\\?\\" + path;
+    for (size_t at = longForm.find(L'\\', 7); at != std::wstring::npos; at = longForm.find(L'\\', at + 1))
+        CreateDirectoryW(longForm.substr(0, at).c_str(), nullptr);
+    const HANDLE file =
+        CreateFileW(longForm.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == content.size();
+}
+
 std::wstring WideText(HWND window)
 {
     const int length = GetWindowTextLengthW(window);

@@ -34,6 +34,12 @@
 constexpr std::chrono::milliseconds kWindowDeadline{10000};
 constexpr std::chrono::milliseconds kJobDeadline{20000};
 
+// A text in the ANSI code page as UTF-16.
+std::wstring WideFromAnsi(const std::string& text);
+// Writes content to a file through the UTF-16 interface, in the long form
+// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
+bool WriteWide(const std::wstring& path, const std::string& content);
+
 // A window's text, read as UTF-16 or in the ANSI code page.
 std::wstring WideText(HWND window);
 std::string AnsiText(HWND window);
