@@ -219,8 +219,9 @@ TEST(Md5Forms, TheTimingPicksTheFasterFormWhereverItStands)
 {
     const Md5BlockFunction slowFirst[] = {EightfoldScalar, Md5BlocksScalar};
     const Md5BlockFunction fastFirst[] = {Md5BlocksScalar, EightfoldScalar};
-    EXPECT_EQ(FastestMd5Blocks(slowFirst, 2), 1u);
-    EXPECT_EQ(FastestMd5Blocks(fastFirst, 2), 0u);
+    std::vector<unsigned char> sample(kMd5SampleBlocks * 64);
+    EXPECT_EQ(FastestMd5Blocks(slowFirst, 2, sample.data(), kMd5SampleBlocks), 1u);
+    EXPECT_EQ(FastestMd5Blocks(fastFirst, 2, sample.data(), kMd5SampleBlocks), 0u);
     EXPECT_TRUE(Md5FormSupported(FastestMd5Form()));
 }
 
