@@ -1,7 +1,7 @@
 // CMD5Checksum: RFC 1321's vectors and independence from how the input is cut,
 // in every block function this machine can run; the block functions against
-// each other; the length carry past 512 MiB, and the file loop's failure
-// handling.
+// each other; the processor checks behind the forms; the length carry past
+// 512 MiB, and the file loop's failure handling.
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "digest/file_digest.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "digest/md5_lane_forms.h"
 #include "job/chunk_reader.h"
 #include "platform/file.h"
 #include "support/recording_job.h"
@@ -226,9 +227,9 @@ TEST(Md5Forms, TheTimingPicksTheFasterFormWhereverItStands)
 }
 
 #ifdef __linux__
-// The processor check against the kernel's view, which lists avx512f and
+// The processor checks against the kernel's view, which lists avx2, avx512f and
 // avx512vl only where the processor has them and the kernel saves their state.
-TEST(Md5Forms, Avx512SupportMatchesTheKernelsView)
+TEST(Md5Forms, ProcessorChecksMatchTheKernelsView)
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
@@ -237,13 +238,17 @@ TEST(Md5Forms, Avx512SupportMatchesTheKernelsView)
     if (line.empty())
         GTEST_SKIP() << "no processor flags in /proc/cpuinfo";
     std::istringstream flags(line.substr(line.find(':') + 1));
-    bool f = false, vl = false;
+    bool avx2 = false, f = false, vl = false;
     for (std::string flag; flags >> flag;) {
+        avx2 = avx2 || flag == "avx2";
         f = f || flag == "avx512f";
         vl = vl || flag == "avx512vl";
     }
+    EXPECT_EQ(CpuRunsAvx2(), avx2);
     EXPECT_EQ(CpuRunsAvx512Vl(), f && vl);
     EXPECT_EQ(Md5FormSupported(Md5Form::Avx512), f && vl);
+    EXPECT_EQ(Md5LaneFormSupported(Md5LaneForm::Avx2), avx2);
+    EXPECT_EQ(Md5LaneFormSupported(Md5LaneForm::Avx512), f && vl);
 }
 #endif
 
