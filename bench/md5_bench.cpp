@@ -1,6 +1,8 @@
 // Throughput of our MD5 engine, and of a whole file through ComputeFileDigest,
 // in each block function this machine can run, each beside OpenSSL's MD5 on
-// the same input in the same run, and the ratio.
+// the same input in the same run, and the ratio. Then the multi-buffer engine
+// on one core: 16 streams of 1 MiB through CMd5Lanes in each lane form, beside
+// the same streams one after another in the chosen single-stream form.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,7 +15,9 @@
 #include "digest/file_digest.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "digest/md5_lanes.h"
 #include "md5_forms.h"
+#include "md5_lane_streams.h"
 #include "bench_input.h"
 #include "counting_job.h"
 #include "openssl_md5.h"
@@ -49,6 +53,35 @@ void OpenSslEngine(benchmark::State& state)
         benchmark::DoNotOptimize(digest);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+
+constexpr std::size_t kStreams = 16;
+constexpr std::size_t kStreamSize = std::size_t{1} << 20;
+
+void OursLanes(benchmark::State& state, Md5LaneForm form)
+{
+    const auto data = BenchInput(kStreams * kStreamSize);
+    unsigned char digest[16];
+    CMd5Lanes lanes(form);
+    for (auto _ : state) {
+        DigestStreamsInLanes(lanes, data.data(), kStreams, kStreamSize, digest);
+        benchmark::DoNotOptimize(digest);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+void OursStreams(benchmark::State& state)
+{
+    const auto data = BenchInput(kStreams * kStreamSize);
+    unsigned char digest[16];
+    const Md5Form previous = ActiveMd5Form();
+    UseMd5Form(FastestMd5Form());
+    for (auto _ : state) {
+        DigestStreamsInTurn(data.data(), kStreams, kStreamSize, digest);
+        benchmark::DoNotOptimize(digest);
+    }
+    UseMd5Form(previous);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
 }
 
 constexpr std::int64_t kFileSize = 256 << 20;
@@ -132,7 +165,7 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-28s %12s %14s %8s\n", "figure", "ours MB/s", "OpenSSL MB/s", "ratio");
+        std::printf("\n%-28s %12s %14s %8s\n", "figure", "ours MB/s", "reference MB/s", "ratio");
         for (const Pair& pair : m_pairs) {
             const auto ours = m_rates.find(pair.ours);
             const auto reference = m_rates.find(pair.reference);
@@ -154,6 +187,7 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     PrintMd5Forms();
+    PrintMd5LaneForms();
 
     std::vector<Pair> pairs;
     // Each benchmark repeated, reported as its aggregates (the median is read).
@@ -177,6 +211,18 @@ int main(int argc, char** argv)
                  kFileRepetitions);
         pairs.push_back({std::string("file/") + Md5FormName(form) + "/" + SizeName(static_cast<std::size_t>(kFileSize)),
                          file, "OpenSslFile"});
+    }
+
+    // The lane forms against the chosen single-stream form on the same
+    // streams, and that against OpenSSL on a message as long as one of them.
+    const std::string streams = std::to_string(kStreams) + "x" + SizeName(kStreamSize);
+    const std::string inTurn = "OursStreams/" + streams;
+    repeated(benchmark::RegisterBenchmark(inTurn.c_str(), OursStreams), kEngineRepetitions);
+    pairs.push_back({"streams/chosen/" + streams, inTurn, "OpenSslEngine/" + std::to_string(kStreamSize)});
+    for (const Md5LaneForm form : SupportedMd5LaneForms()) {
+        const std::string lanes = std::string("OursLanes/") + Md5LaneFormName(form);
+        repeated(benchmark::RegisterBenchmark(lanes.c_str(), OursLanes, form), kEngineRepetitions);
+        pairs.push_back({std::string("lanes/") + Md5LaneFormName(form) + "/" + streams, lanes, inTurn});
     }
 
     RatioReporter reporter(std::move(pairs));

@@ -3,7 +3,9 @@
 //
 // One source, two programs, so that both sides are measured the same way:
 // - built for Windows (the win32 preset), it measures our engine in each block
-//   function the machine can run;
+//   function the machine can run, and the multi-buffer engine on one core: 16
+//   streams of 1 MiB through CMd5Lanes in each lane form the machine can run,
+//   and the same streams one after another in the chosen single-stream form;
 // - built with KORVANE_BENCH_OPENSSL as a 32-bit Linux program, it measures
 //   OpenSSL's 32-bit MD5, the reference for the first on the same processor.
 //
@@ -11,7 +13,8 @@
 // of the figures take turns, so that a change in the machine's load touches
 // them all alike. Output: one line per figure, "<figure> <MB/s>"; our engine's
 // program first says which forms the machine supports and which one the
-// engine chose: "forms <form>...", "chosen <form>".
+// engine chose: "forms <form>...", "chosen <form>", and the same for the lane
+// forms: "forms-lanes <form>...", "chosen-lanes <form> <break-even>".
 //
 // Our engine's program with --chosen times the chosen form on 1 MiB alone, in
 // about a second ("engine/chosen/1MiB <MB/s>"), for a figure taken between
@@ -30,7 +33,9 @@
 #else
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "digest/md5_lanes.h"
 #include "md5_forms.h"
+#include "md5_lane_streams.h"
 #endif
 
 #ifdef _WIN32
@@ -91,6 +96,26 @@ DigestFunction EngineDigest(Md5Form form)
         md5.Final(digest);
     };
 }
+
+constexpr std::size_t kStreams = 16;
+
+// kStreams streams, one after another in the input, through CMd5Lanes in form.
+DigestFunction LanesDigest(Md5LaneForm form)
+{
+    return [form](const std::vector<unsigned char>& data, unsigned char digest[16]) {
+        CMd5Lanes lanes(form);
+        DigestStreamsInLanes(lanes, data.data(), kStreams, data.size() / kStreams, digest);
+    };
+}
+
+// The same streams one after another in the chosen single-stream form.
+DigestFunction StreamsDigest()
+{
+    return [](const std::vector<unsigned char>& data, unsigned char digest[16]) {
+        UseMd5Form(FastestMd5Form());
+        DigestStreamsInTurn(data.data(), kStreams, data.size() / kStreams, digest);
+    };
+}
 #endif
 
 std::vector<Figure> Figures(bool chosenOnly)
@@ -118,6 +143,13 @@ std::vector<Figure> Figures(bool chosenOnly)
         }
 #endif
     }
+#ifndef KORVANE_BENCH_OPENSSL
+    const std::size_t streams = kStreams << 20;
+    const std::string name = std::to_string(kStreams) + "x1MiB";
+    figures.emplace_back("streams/chosen/" + name, StreamsDigest(), streams);
+    for (const Md5LaneForm form : SupportedMd5LaneForms())
+        figures.emplace_back(std::string("lanes/") + Md5LaneFormName(form) + "/" + name, LanesDigest(form), streams);
+#endif
     return figures;
 }
 
@@ -137,8 +169,10 @@ int main(int argc, char** argv)
     const bool chosenOnly = argc == 2 && std::string(argv[1]) == "--chosen";
     const int runs = chosenOnly ? 5 : kRuns;
 #ifndef KORVANE_BENCH_OPENSSL
-    if (!chosenOnly)
+    if (!chosenOnly) {
         PrintMd5Forms();
+        PrintMd5LaneForms();
+    }
 #endif
     std::vector<Figure> figures = Figures(chosenOnly);
     unsigned char digest[16] = {};

@@ -57,27 +57,46 @@ std::uint64_t ReadXcr0()
 }
 
 constexpr std::uint32_t kOsxsave = 1u << 27;  // leaf 1, ecx
+constexpr std::uint32_t kAvx2 = 1u << 5;  // leaf 7 subleaf 0, ebx
 constexpr std::uint32_t kAvx512F = 1u << 16;  // leaf 7 subleaf 0, ebx
 constexpr std::uint32_t kAvx512Vl = 1u << 31;  // leaf 7 subleaf 0, ebx
-// XCR0: SSE (1) and AVX (2) state, the opmask registers (5), the upper halves
-// of ZMM0-15 (6) and ZMM16-31 (7).
-constexpr std::uint64_t kZmmState = 1u << 1 | 1u << 2 | 1u << 5 | 1u << 6 | 1u << 7;
+// XCR0: SSE (1) and AVX (2) state, that is XMM and the upper halves of YMM;
+// the opmask registers (5), the upper halves of ZMM0-15 (6) and ZMM16-31 (7).
+constexpr std::uint64_t kYmmState = 1u << 1 | 1u << 2;
+constexpr std::uint64_t kZmmState = kYmmState | 1u << 5 | 1u << 6 | 1u << 7;
 
-}  // namespace
-
-bool CpuRunsAvx512Vl()
+// The leaf 7 bits ebxBits are all set, and the operating system saves the
+// register states xcr0Bits.
+bool CpuRuns(std::uint32_t ebxBits, std::uint64_t xcr0Bits)
 {
     CpuidResult basic{}, extended{};
     if (!Cpuid(1, 0, basic) || (basic.ecx & kOsxsave) == 0)
         return false;
-    if ((ReadXcr0() & kZmmState) != kZmmState)
+    if ((ReadXcr0() & xcr0Bits) != xcr0Bits)
         return false;
     if (!Cpuid(7, 0, extended))
         return false;
-    return (extended.ebx & kAvx512F) != 0 && (extended.ebx & kAvx512Vl) != 0;
+    return (extended.ebx & ebxBits) == ebxBits;
+}
+
+}  // namespace
+
+bool CpuRunsAvx2()
+{
+    return CpuRuns(kAvx2, kYmmState);
+}
+
+bool CpuRunsAvx512Vl()
+{
+    return CpuRuns(kAvx512F | kAvx512Vl, kZmmState);
 }
 
 #else
+
+bool CpuRunsAvx2()
+{
+    return false;
+}
 
 bool CpuRunsAvx512Vl()
 {

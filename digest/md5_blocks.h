@@ -43,9 +43,27 @@ Md5Form FastestMd5Form();
 Md5BlockFunction ActiveMd5Blocks();
 Md5Form ActiveMd5Form();
 
+// The block function of form (which this machine need not support).
+Md5BlockFunction Md5BlocksOf(Md5Form form);
+
+// The timing behind the choices among forms, this one's and the lane forms'.
+//
+// count candidates take turns on one sample: a warm-up round, then timed
+// rounds, and each keeps its fastest round, fastest[i] in seconds. trial(context,
+// i) has candidate i do its work on the sample once.
+using Md5Trial = void (*)(void* context, std::size_t candidate);
+void TimeMd5Trials(Md5Trial trial, void* context, std::size_t count, double fastest[]);
+
+// The size of the samples the choices time, in blocks (per lane for the lane
+// forms), and their content: fixed, and repeating only after far more bytes
+// than a sample holds.
+constexpr std::size_t kMd5SampleBlocks = 128;
+void FillMd5Sample(unsigned char* sample, std::size_t size);
+
 // The timing behind FastestMd5Form: the index of the fastest of count block
-// functions (count > 0).
-std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count);
+// functions (count > 0) on the caller's sample of blocks 64-byte blocks.
+std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count, const unsigned char* sample,
+                             std::size_t blocks);
 
 // For tests and benchmarks: puts form in use for every engine object from the
 // next Update on, and returns true; returns false and changes nothing when the

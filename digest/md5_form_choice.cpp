@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "digest/cpu_features.h"
@@ -16,14 +17,26 @@
 
 namespace {
 
-// Each try digests kSampleBlocks blocks, some tens of microseconds; the forms
-// take turns, so a change of clock speed or an interruption touches them
-// alike, and each keeps its best try. The whole choice takes a fraction of a
-// millisecond.
-constexpr std::size_t kSampleBlocks = 128;
-constexpr int kTries = 8;
+// Each round times every candidate once, on some tens of microseconds of work;
+// the candidates take turns, so that a change of clock speed or an
+// interruption touches them alike, and each keeps its best round. The first
+// round only warms up caches and clocks. The whole choice of the single-stream
+// form takes a fraction of a millisecond.
+constexpr int kWarmUpRounds = 1;
+constexpr int kTimedRounds = 8;
 
-Md5BlockFunction BlocksOf(Md5Form form)
+std::atomic<Md5BlockFunction>& ActiveBlocks()
+{
+    // The initialisation of a local static is thread-safe: the first caller
+    // times the forms, any other waits for the result. Tests and benchmarks
+    // may change it later through UseMd5Form.
+    static std::atomic<Md5BlockFunction> active{Md5BlocksOf(FastestMd5Form())};
+    return active;
+}
+
+}  // namespace
+
+Md5BlockFunction Md5BlocksOf(Md5Form form)
 {
 #ifdef KORVANE_MD5_AVX512_FORM
     if (form == Md5Form::Avx512)
@@ -32,17 +45,6 @@ Md5BlockFunction BlocksOf(Md5Form form)
     (void)form;
     return Md5BlocksScalar;
 }
-
-std::atomic<Md5BlockFunction>& ActiveBlocks()
-{
-    // The initialisation of a local static is thread-safe: the first caller
-    // times the forms, any other waits for the result. Tests and benchmarks
-    // may change it later through UseMd5Form.
-    static std::atomic<Md5BlockFunction> active{BlocksOf(FastestMd5Form())};
-    return active;
-}
-
-}  // namespace
 
 const char* Md5FormName(Md5Form form)
 {
@@ -66,40 +68,67 @@ std::vector<Md5Form> SupportedMd5Forms()
     return forms;
 }
 
-std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count)
+void TimeMd5Trials(Md5Trial trial, void* context, std::size_t count, double fastest[])
 {
-    static unsigned char sample[kSampleBlocks * 64];
-    for (std::size_t i = 0; i < sizeof sample; ++i)
-        sample[i] = static_cast<unsigned char>(i * 131 + 7);
-
     using Clock = std::chrono::steady_clock;
-    std::vector<Clock::duration> best(count, Clock::duration::max());
-    std::uint32_t state[4] = {};
-    for (int attempt = 0; attempt <= kTries; ++attempt) {
+    for (std::size_t i = 0; i < count; ++i)
+        fastest[i] = std::numeric_limits<double>::infinity();
+    for (int round = 0; round < kWarmUpRounds + kTimedRounds; ++round) {
         for (std::size_t i = 0; i < count; ++i) {
             const Clock::time_point start = Clock::now();
-            forms[i](state, sample, kSampleBlocks);
-            const Clock::duration took = Clock::now() - start;
-            if (attempt > 0 && took < best[i])  // the first round only warms up
-                best[i] = took;
+            trial(context, i);
+            const double took = std::chrono::duration<double>(Clock::now() - start).count();
+            if (round >= kWarmUpRounds && took < fastest[i])
+                fastest[i] = took;
         }
     }
-    std::size_t fastest = 0;
-    for (std::size_t i = 1; i < count; ++i) {
-        if (best[i] < best[fastest])
-            fastest = i;
+}
+
+void FillMd5Sample(unsigned char* sample, std::size_t size)
+{
+    std::uint32_t x = 1321;
+    for (std::size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        sample[i] = static_cast<unsigned char>(x >> 24);
     }
-    return fastest;
+}
+
+std::size_t FastestMd5Blocks(const Md5BlockFunction* forms, std::size_t count, const unsigned char* sample,
+                             std::size_t blocks)
+{
+    struct Trial {
+        const Md5BlockFunction* forms;
+        const unsigned char* sample;
+        std::size_t blocks;
+        std::uint32_t state[4];
+    } trial{forms, sample, blocks, {}};
+    std::vector<double> fastest(count);
+    TimeMd5Trials(
+        [](void* context, std::size_t i) {
+            auto& t = *static_cast<Trial*>(context);
+            t.forms[i](t.state, t.sample, t.blocks);
+        },
+        &trial, count, fastest.data());
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < count; ++i) {
+        if (fastest[i] < fastest[best])
+            best = i;
+    }
+    return best;
 }
 
 Md5Form FastestMd5Form()
 {
+    // The first caller times the forms on a sample of its own; any other
+    // waits for the result.
     static const Md5Form fastest = [] {
+        std::vector<unsigned char> sample(kMd5SampleBlocks * 64);
+        FillMd5Sample(sample.data(), sample.size());
         const std::vector<Md5Form> forms = SupportedMd5Forms();
         std::vector<Md5BlockFunction> functions;
         for (const Md5Form form : forms)
-            functions.push_back(BlocksOf(form));
-        return forms[FastestMd5Blocks(functions.data(), functions.size())];
+            functions.push_back(Md5BlocksOf(form));
+        return forms[FastestMd5Blocks(functions.data(), functions.size(), sample.data(), kMd5SampleBlocks)];
     }();
     return fastest;
 }
@@ -118,6 +147,6 @@ bool UseMd5Form(Md5Form form)
 {
     if (!Md5FormSupported(form))
         return false;
-    ActiveBlocks().store(BlocksOf(form), std::memory_order_relaxed);
+    ActiveBlocks().store(Md5BlocksOf(form), std::memory_order_relaxed);
     return true;
 }

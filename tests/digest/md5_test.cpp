@@ -1,6 +1,7 @@
 // CMD5Checksum: RFC 1321's vectors and independence from how the input is cut,
 // in every block function this machine can run; the block functions against
-// each other; the length carry past 512 MiB.
+// each other; the processor checks behind the forms; the length carry past
+// 512 MiB.
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "digest/cpu_features.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
+#include "digest/md5_lane_forms.h"
 #include "platform/file.h"
 #include "support/test_files.h"
 
@@ -208,15 +210,16 @@ TEST(Md5Forms, TheTimingPicksTheFasterFormWhereverItStands)
 {
     const Md5BlockFunction slowFirst[] = {EightfoldScalar, Md5BlocksScalar};
     const Md5BlockFunction fastFirst[] = {Md5BlocksScalar, EightfoldScalar};
-    EXPECT_EQ(FastestMd5Blocks(slowFirst, 2), 1u);
-    EXPECT_EQ(FastestMd5Blocks(fastFirst, 2), 0u);
+    std::vector<unsigned char> sample(kMd5SampleBlocks * 64);
+    EXPECT_EQ(FastestMd5Blocks(slowFirst, 2, sample.data(), kMd5SampleBlocks), 1u);
+    EXPECT_EQ(FastestMd5Blocks(fastFirst, 2, sample.data(), kMd5SampleBlocks), 0u);
     EXPECT_TRUE(Md5FormSupported(FastestMd5Form()));
 }
 
 #ifdef __linux__
-// The processor check against the kernel's view, which lists avx512f and
+// The processor checks against the kernel's view, which lists avx2, avx512f and
 // avx512vl only where the processor has them and the kernel saves their state.
-TEST(Md5Forms, Avx512SupportMatchesTheKernelsView)
+TEST(Md5Forms, ProcessorChecksMatchTheKernelsView)
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
@@ -225,13 +228,17 @@ TEST(Md5Forms, Avx512SupportMatchesTheKernelsView)
     if (line.empty())
         GTEST_SKIP() << "no processor flags in /proc/cpuinfo";
     std::istringstream flags(line.substr(line.find(':') + 1));
-    bool f = false, vl = false;
+    bool avx2 = false, f = false, vl = false;
     for (std::string flag; flags >> flag;) {
+        avx2 = avx2 || flag == "avx2";
         f = f || flag == "avx512f";
         vl = vl || flag == "avx512vl";
     }
+    EXPECT_EQ(CpuRunsAvx2(), avx2);
     EXPECT_EQ(CpuRunsAvx512Vl(), f && vl);
     EXPECT_EQ(Md5FormSupported(Md5Form::Avx512), f && vl);
+    EXPECT_EQ(Md5LaneFormSupported(Md5LaneForm::Avx2), avx2);
+    EXPECT_EQ(Md5LaneFormSupported(Md5LaneForm::Avx512), f && vl);
 }
 #endif
 

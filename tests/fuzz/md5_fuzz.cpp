@@ -1,5 +1,7 @@
 // Fuzz target: CMD5Checksum fed in pieces chosen by the input itself must give
-// OpenSSL's MD5 of the whole input, and the same digest as one Update of it.
+// OpenSSL's MD5 of the whole input, and the same digest as one Update of it;
+// and CMd5Lanes, in every lane form the machine runs, OpenSSL's MD5 of each
+// lane's message, lanes of unequal lengths given blocks as the input says.
 //
 // The message is the whole input. The cut plan is read from the same bytes,
 // from the last one backwards: each plan byte gives the length of the next
@@ -12,16 +14,25 @@
 // the piece ends, at a start address that varies with the piece, so that
 // AddressSanitizer catches a read past a piece's end and UndefinedBehaviorSanitizer
 // an unaligned word access, which a buffer holding the whole message would hide.
+//
+// In the lanes, lane i's message is the input from byte i * size / lanes on,
+// in an allocation of its own that ends where it ends. The plan, read the same
+// way, says in turn for each lane without blocks: wait a turn, end the message
+// with the rest (whole blocks included), or take the next 1 to 15 blocks; and
+// its first byte from how many lanes with blocks on Run folds in lanes. Once
+// the plan runs out every lane takes all its blocks, then ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <openssl/evp.h>
 
 #include "digest/md5.h"
+#include "digest/md5_lane_forms.h"
 
 namespace {
 
@@ -110,6 +121,46 @@ void ReferenceDigest(const unsigned char* data, std::size_t size, Digest out)
         Fail("OpenSSL's MD5 failed", size);
 }
 
+void CheckLanes(Md5LaneForm form, const unsigned char* data, std::size_t size)
+{
+    const std::size_t laneCount = Md5LaneCount(form);
+    CMd5Lanes lanes(form, size > 0 ? 1 + data[0] % (laneCount + 1) : 1);
+    std::vector<std::unique_ptr<unsigned char[]>> messages(laneCount);
+    std::vector<std::size_t> length(laneCount), at(laneCount, 0);
+    std::vector<bool> ended(laneCount, false);
+    for (std::size_t lane = 0; lane < laneCount; ++lane) {
+        length[lane] = size - lane * size / laneCount;
+        messages[lane].reset(new unsigned char[length[lane]]);
+        if (length[lane] > 0)
+            std::memcpy(messages[lane].get(), data + size - length[lane], length[lane]);
+        lanes.Begin(lane);
+    }
+    std::size_t plan = 0;
+    for (std::size_t open = laneCount; open > 0; lanes.Run()) {
+        for (std::size_t lane = 0; lane < laneCount; ++lane) {
+            if (ended[lane] || lanes.Blocks(lane) > 0)
+                continue;
+            const std::size_t choice = plan < size ? data[size - 1 - plan++] % 17 : 1000;
+            const std::size_t whole = (length[lane] - at[lane]) / 64;
+            const unsigned char* rest = messages[lane].get() + at[lane];
+            if (choice == 16)
+                continue;
+            if (choice > 0 && whole > 0) {
+                const std::size_t count = choice < whole ? choice : whole;
+                lanes.Give(lane, rest, count);
+                at[lane] += 64 * count;
+                continue;
+            }
+            Digest expected, got;
+            ReferenceDigest(messages[lane].get(), length[lane], expected);
+            lanes.End(lane, rest, length[lane] - at[lane], got);
+            Check(Md5LaneFormName(form), got, expected, size);
+            ended[lane] = true;
+            --open;
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -133,5 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Digest atOnce;
     DigestAtOnce(data, size, atOnce);
     Check("at once", atOnce, expected, size);
+
+    for (const Md5LaneForm form : SupportedMd5LaneForms())
+        CheckLanes(form, data, size);
     return 0;
 }
