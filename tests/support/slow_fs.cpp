@@ -44,7 +44,8 @@ std::string SlowFsMissing()
     return "the stand-in file system is not mounted at " + MountFolder() +
            ": run the test through ctest, whose fixture korvane_slowfs mounts it (with FUSE: /dev/fuse, fusermount3)";
 #else
-    return "built without the stand-in file system: pkg-config found no libfuse3 (Debian: libfuse3-dev)";
+    return "built without the stand-in file system: it needs libfuse3 found by pkg-config (Debian: libfuse3-dev, "
+           "pkg-config) and, for the Windows build, the host's C compiler";
 #endif
 }
 
