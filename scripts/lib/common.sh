@@ -6,6 +6,7 @@ KORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # Debian packages the builds, the tests and the demonstration need.
 KORVANE_PACKAGES=(
   cmake ninja-build g++ googletest libbenchmark-dev libssl-dev
+  fuse3 libfuse3-dev pkg-config
   clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool imagemagick locales fonts-wqy-microhei

@@ -1,6 +1,8 @@
 # The release: korvane.exe built alone (the README's "Building the program
-# alone" recipe) and the zip that ships it with README.txt. scripts/package
-# makes it; scripts/test checks that its bytes do not depend on the folder.
+# alone" recipe), the zip that ships it with README.txt and its own digest,
+# and the folder that publishes the zip with SHA256SUMS. scripts/package
+# makes it; scripts/test checks that its bytes do not depend on the folder
+# and that the digests check out where a user checks them.
 
 # korvane_release_source MODE DIR: puts the sources into DIR, a new folder:
 # MODE "commit" takes the current commit, "worktree" the working tree's files
@@ -19,8 +21,10 @@ korvane_release_source() {
 }
 
 # korvane_release SOURCE BUILD: builds the program alone from SOURCE in BUILD
-# and zips it; prints the zip's path. The zip's members carry the current
-# commit's date, so that nothing in it depends on when it was made.
+# and zips it with README.txt and korvane.exe.sha256 (the program's digest in
+# sha256sum's form, for a check after unzipping); prints the zip's path. The
+# zip's members carry the current commit's date, so that nothing in it
+# depends on when it was made.
 korvane_release() {
   local source=$1 build=$2
   rm -rf "$build"
@@ -32,9 +36,33 @@ korvane_release() {
   local version zip
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   zip="$build/korvane-$version-win32.zip"
+  (cd "$build/app" && sha256sum korvane.exe >korvane.exe.sha256) || return 1
   python3 "$KORVANE_ROOT/scripts/lib/make_zip.py" "$zip" "$(git -C "$KORVANE_ROOT" log -1 --format=%ct)" \
-    "$build/app/korvane.exe" "$build/app/README.txt"
+    "$build/app/korvane.exe" "$build/app/README.txt" "$build/app/korvane.exe.sha256" || return 1
   echo "$zip"
+}
+
+# korvane_release_dist ZIP DIST: makes DIST (a new folder) what is published:
+# the zip and SHA256SUMS, which lists the files beside it (the zip), so that
+# sha256sum -c passes in DIST as it stands.
+korvane_release_dist() {
+  local zip=$1 dist=$2
+  rm -rf "$dist"
+  mkdir -p "$dist"
+  cp "$zip" "$dist/" || return 1
+  (cd "$dist" && sha256sum "$(basename "$zip")" >SHA256SUMS)
+}
+
+# korvane_release_check DIST UNPACKED: checks the digests as a user does:
+# SHA256SUMS in DIST, then the zip unpacked into UNPACKED (a new folder) and
+# korvane.exe.sha256 there.
+korvane_release_check() {
+  local dist=$1 unpacked=$2 zip
+  (cd "$dist" && sha256sum --strict -c SHA256SUMS) || return 1
+  zip=$(sed -n '1s/^[0-9a-f]\{64\}  //p' "$dist/SHA256SUMS")
+  rm -rf "$unpacked"
+  python3 -m zipfile -e "$dist/$zip" "$unpacked" || return 1
+  (cd "$unpacked" && sha256sum --strict -c korvane.exe.sha256)
 }
 
 # korvane_release_twice MODE: builds the release from MODE's sources (as for
