@@ -66,6 +66,10 @@ std::uint64_t CFile::GetLength()
     std::uint64_t length = 0;
     if (!IsOpen() || !LengthNative(m_handle, length))
         throw CFileException();
+    if (!m_measured) {
+        m_length = length;
+        m_lengthTaken = true;
+    }
     return length;
 }
 
@@ -86,16 +90,32 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
     return placed;
 }
 
+void CFile::TakeMeasure()
+{
+    if (m_measured)
+        return;
+    // Taken at the first read rather than at the open: a file that is only
+    // measured (the size pass) asks the system for its length once. Without
+    // them the reads could not be checked against the file's length and its
+    // time of last change, so a file that cannot say them does not read.
+    if (!IsOpen() || (!m_lengthTaken && !LengthNative(m_handle, m_length)) || !ChangeTimesNative(m_handle, m_times))
+        throw CFileException();
+    m_measured = true;
+}
+
+std::uint32_t CFile::ReadDirect(void* buffer, std::uint32_t count)
+{
+    TakeMeasure();
+    std::uint32_t got = 0;
+    if (!ReadFromSystem(static_cast<unsigned char*>(buffer), count, got))
+        throw CFileException();
+    return got;
+}
+
 bool CFile::NextBlock()
 {
     if (!m_block && !m_readAhead) {
-        // Taken at the first read rather than at the open: a file that is
-        // only measured (the size pass) asks the system for its length once.
-        // Without them the reads could not be checked against the file's
-        // length and its time of last change, so a file that cannot say
-        // them does not read.
-        if (!LengthNative(m_handle, m_length) || !ChangeTimesNative(m_handle, m_times))
-            throw CFileException();
+        TakeMeasure();
         m_blockSize = BlockSizeFor(m_length);
         if (m_length > kMaxBlock) {
             m_readAhead = std::make_unique<CReadAhead>(
@@ -153,6 +173,8 @@ bool CFile::Close()
         closed = CloseNative(m_handle) && !(fault && fault());
         m_handle = kNoHandle;
     }
+    m_measured = false;
+    m_lengthTaken = false;
     m_length = 0;
     m_times = ChangeTimes();
     m_data = nullptr;

@@ -49,6 +49,8 @@ public:
     bool Open(const char* path, FileOpenError* error = nullptr);
 
     // The file's length in bytes. Throws CFileException when it cannot be had.
+    // Asked before the first read, it is the length that the reads are held
+    // to.
     std::uint64_t GetLength();
 
     // Places up to count bytes at buffer and returns how many; fewer only at the
@@ -58,6 +60,12 @@ public:
     // first read.
     // Virtual so that tests can stand in a file that fails.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count);
+
+    // Reads up to count bytes straight from the system into buffer, for a
+    // caller that keeps blocks of its own (no block of the file's, no reading
+    // ahead): the same counts, end and failures as Read, and the same checks.
+    // Not to be mixed with Read on one open.
+    std::uint32_t ReadDirect(void* buffer, std::uint32_t count);
 
     // Closes the file; nothing happens when it is not open. False when the
     // system reports a failure (the file is given up all the same).
@@ -97,6 +105,9 @@ private:
     static bool ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, std::uint32_t& placed);
     static bool CloseNative(NativeHandle handle);
 
+    // Takes the length and the times of last change that the reads are held
+    // to, once per open. Throws when they cannot be had.
+    void TakeMeasure();
     // Makes the next block current; false at the end of the file. Throws when
     // its read failed.
     bool NextBlock();
@@ -106,7 +117,9 @@ private:
     bool ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got);
 
     NativeHandle m_handle = kNoHandle;
-    std::uint64_t m_length = 0;     // at the first read
+    bool m_measured = false;        // m_length and m_times are taken
+    bool m_lengthTaken = false;     // m_length is, by GetLength before any read
+    std::uint64_t m_length = 0;     // when first asked, or at the first read
     ChangeTimes m_times;            // at the first read
     std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;
