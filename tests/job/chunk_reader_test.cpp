@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "digest/chunk_reader.h"
+#include "job/batch.h"
 #include "job/worker.h"
 #include "platform/file.h"
 #include "support/recording_job.h"
@@ -46,22 +47,33 @@ std::ostream& operator<<(std::ostream& out, const Sequence& s)
     return out;
 }
 
-class ProgressSequence : public testing::TestWithParam<Sequence> {};
+class ProgressSequence : public testing::TestWithParam<Sequence> {
+protected:
+    void TearDown() override { AllowBatches(true); }
+};
 
+// One file after another, every position; as a batch, which shows only the
+// positions that move the bar and counts the same bytes in sum, the same
+// last position.
 TEST_P(ProgressSequence, JobSendsExactlyThesePositions)
 {
     TempDir dir;
-    RecordingJob job;
     CFileList files;
     for (std::size_t i = 0; i < GetParam().sizes.size(); ++i)
         files.Append(dir.Write("f" + std::to_string(i), PatternBytes(GetParam().sizes[i])));
-
-    DigestWorker(&job, files);
-
     std::vector<int> expected{0};
     expected.insert(expected.end(), GetParam().positions.begin(), GetParam().positions.end());
-    EXPECT_EQ(job.Positions(), expected);
-    EXPECT_EQ(job.m_doneBytes, GetParam().doneBytes);
+
+    for (const bool batch : {false, true}) {
+        AllowBatches(batch);
+        RecordingJob job;
+        DigestWorker(&job, files);
+        if (batch)
+            EXPECT_EQ(job.Positions().back(), expected.back()) << "as a batch";
+        else
+            EXPECT_EQ(job.Positions(), expected);
+        EXPECT_EQ(job.m_doneBytes, GetParam().doneBytes) << (batch ? "as a batch" : "");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

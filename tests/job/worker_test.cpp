@@ -1,10 +1,13 @@
 // DigestWorker: the result lines of a job, its counters and its bar.
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "job/batch.h"
 #include "job/worker.h"
 #include "platform/ansi.h"
 #include "platform/file.h"
@@ -20,6 +23,8 @@ const std::string kEmptyDigest = "d41d8cd98f00b204e9800998ecf8427e";
 
 class WorkerTest : public testing::Test {
 protected:
+    void TearDown() override { AllowBatches(true); }
+
     std::uint32_t Run(const std::vector<std::string>& paths)
     {
         CFileList files;
@@ -32,6 +37,24 @@ protected:
     TempDir dir;
 };
 
+// Jobs of several files one file after another, as one stream, or as a
+// batch: what the user sees in the end is the same.
+class EitherWay : public WorkerTest, public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override { AllowBatches(GetParam()); }
+};
+
+std::string WayName(const testing::TestParamInfo<bool>& batch)
+{
+    return batch.param ? "AsABatch" : "InTurn";
+}
+
+// One file after another: the one stream's own order of texts and positions.
+class InTurn : public WorkerTest {
+protected:
+    void SetUp() override { AllowBatches(false); }
+};
+
 TEST_F(WorkerTest, EmptyFileGivesItsLine)
 {
     EXPECT_EQ(Run({dir.Write("e.txt", "")}), 1u);
@@ -39,7 +62,7 @@ TEST_F(WorkerTest, EmptyFileGivesItsLine)
     EXPECT_EQ(job.Marks(), std::vector<std::string>{"se"});
 }
 
-TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
+TEST_F(InTurn, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
 {
     const std::string a = dir.Write("a.bin", "alpha");
     const std::string c = dir.Write("c.bin", "gamma");
@@ -51,7 +74,7 @@ TEST_F(WorkerTest, EveryPathGivesOneLineInListOrderAndTheWholeTextAfterEach)
     EXPECT_EQ(job.Marks(), (std::vector<std::string>{"s", "", "e"})) << "which text starts and which ends the job";
 }
 
-TEST_F(WorkerTest, APathListedTwiceIsCountedAndReportedTwice)
+TEST_P(EitherWay, APathListedTwiceIsCountedAndReportedTwice)
 {
     const std::string a = dir.Write("a.bin", PatternBytes(3000));
     Run({a, a});
@@ -59,7 +82,7 @@ TEST_F(WorkerTest, APathListedTwiceIsCountedAndReportedTwice)
     EXPECT_EQ(job.m_totalBytes, 6000);
 }
 
-TEST_F(WorkerTest, FilesThatDoNotOpenGiveTheirReason)
+TEST_P(EitherWay, FilesThatDoNotOpenGiveTheirReason)
 {
     const std::string held = dir.Write("held.bin", "x");
     ExclusiveHold hold(held);
@@ -89,7 +112,7 @@ TEST_F(WorkerTest, AFileThatCannotBeClosedAfterItsLengthAddsNothingToTheTotal)
     EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(3000)))) << "its digest is not touched";
 }
 
-TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
+TEST_P(EitherWay, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
 {
     const std::string held = dir.Write("held.bin", "x");
     const std::string free = dir.Write("free.bin", "y");
@@ -99,7 +122,7 @@ TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
     EXPECT_EQ(job.LastText(), Line("held.bin", L"文件被占用") + Line("free.bin", Md5Hex("y")));
 }
 
-TEST_F(WorkerTest, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
+TEST_P(EitherWay, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
 {
     const std::string big = dir.Write("big.bin", PatternBytes(3 << 20));
     const std::string small = dir.Write("small.bin", "s");
@@ -112,9 +135,61 @@ TEST_F(WorkerTest, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
     EXPECT_LT(job.m_doneBytes, 3 << 20);
 }
 
+INSTANTIATE_TEST_SUITE_P(Worker, EitherWay, testing::Bool(), WayName);
+
+// A batch of every kind of path against one stream: sizes about the
+// bounds of blocks, chunks and pieces, empty files, a path listed three
+// times, a missing one, a folder, one held elsewhere, and more small files
+// than all lanes together take.
+TEST(Batch, EndsWithTheOneStreamsTextCountersAndPositionWithItsLinesInOrder)
+{
+    TempDir dir;
+    const SmallFiles small = WriteSmallFiles(dir, 40);
+    std::vector<std::string> paths = small.paths;
+    const std::size_t sizes[] = {0, 1, 63, 64, 65, 1023, 1024, 1025, 4097, 65535, 65536, 65537, 300000, 3 << 20};
+    for (std::size_t k = 0; k < std::size(sizes); ++k)
+        paths.insert(paths.begin() + static_cast<std::ptrdiff_t>(3 * k), dir.Write("s" + std::to_string(sizes[k]), PatternBytes(sizes[k])));
+    paths.insert(paths.begin() + 5, paths[30]);
+    paths.push_back(paths[30]);
+    paths.push_back(dir.PathOf("missing"));
+    paths.push_back(dir.MakeDir("folder"));
+    const std::string held = dir.Write("held", "h");
+    ExclusiveHold hold(held);
+    paths.insert(paths.begin() + 7, held);
+
+    struct Outcome {
+        std::string text;
+        std::int64_t done, total;
+        int position;
+    };
+    const auto run = [&](bool batch) {
+        AllowBatches(batch);
+        RecordingJob job;
+        CFileList files;
+        for (const std::string& path : paths)
+            files.Append(path);
+        DigestWorker(&job, files);
+        AllowBatches(true);
+        const std::vector<std::string> texts = job.Texts();
+        const std::vector<std::string> marks = job.Marks();
+        for (std::size_t t = 1; t < texts.size(); ++t)
+            EXPECT_EQ(texts[t].compare(0, texts[t - 1].size(), texts[t - 1]), 0) << "a text that drops a line before it";
+        EXPECT_TRUE(!marks.empty() && marks.front().find('s') == 0 && marks.back().find('e') != std::string::npos);
+        const std::vector<int> positions = job.Positions();
+        EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << "the bar went back";
+        return Outcome{job.LastText(), job.m_doneBytes, job.m_totalBytes, positions.empty() ? -1 : positions.back()};
+    };
+    const Outcome stream = run(false);
+    const Outcome batch = run(true);
+    EXPECT_EQ(batch.text, stream.text);
+    EXPECT_EQ(batch.done, stream.done);
+    EXPECT_EQ(batch.total, stream.total);
+    EXPECT_EQ(batch.position, stream.position);
+}
+
 // Runs change() on the job's thread once the digest pass has begun, that is
 // after the size pass has measured every file.
-class BetweenThePasses : public WorkerTest {
+class BetweenThePasses : public InTurn {
 protected:
     void Between(std::function<void()> change)
     {

@@ -1,0 +1,288 @@
+// CBatchState.
+#include "job/batch_state.h"
+
+#include <utility>
+
+#include "job/file_line.h"
+#include "job/progress_rule.h"
+#include "platform/volume.h"
+
+CBatchState::CBatchState(CJobState& job, const CFileList& files, unsigned laneWorkers, std::size_t lanes)
+    : m_job(job), m_files(files), m_count(files.GetCount()), m_ahead(lanes), m_lanesRunning(laneWorkers)
+{
+}
+
+template <typename Ready>
+bool CBatchState::WaitUntil(Lock& lock, Ready ready)
+{
+    // The stop is the job's flag, not a change of this state: looked at in
+    // turns.
+    while (!ready() && !EndingLocked())
+        m_changed.WaitFor(lock, kStopCheck, ready);
+    return ready();
+}
+
+void CBatchState::MeasureAll()
+{
+    for (std::uint32_t i = 0; i < m_count; ++i) {
+        const std::string key = PathKey(PathAt(i));
+        {
+            Lock lock(m_lock);
+            if (!WaitUntil(lock, [&] { return m_keys.count(key) == 0; }))
+                return;
+            m_keys.insert(key);
+            ++m_open;  // as the opener's opens are, so that one held by it tries again
+        }
+        FileOpenError error = FileOpenError::None;
+        std::int64_t length = LengthForTotal(PathAt(i), &error);
+        Lock lock(m_lock);
+        --m_open;
+        if (error == FileOpenError::Locked && m_open > 0) {
+            // Held, maybe by a file of ours under another spelling: again once
+            // no file of the batch is open, and none opens meanwhile.
+            ++m_retrying;
+            const bool alone = WaitUntil(lock, [this] { return m_open == 0; });
+            lock.unlock();
+            length = alone ? LengthForTotal(PathAt(i)) : 0;
+            lock.lock();
+            --m_retrying;
+        }
+        m_keys.erase(key);
+        m_job.m_totalBytes += length;
+        m_measured = i + 1;
+        if (m_measured == m_count)
+            ShowPosition();  // the lanes have counted already; the bar follows from here
+        m_changed.NotifyAll();
+        if (EndingLocked())
+            return;
+    }
+}
+
+void CBatchState::RunOpener()
+{
+    Lock lock(m_lock);
+    for (;;) {
+        bool worked = CloseHandedBack(lock);
+        if (EndingLocked()) {
+            // Nothing more is opened; what is open is closed once the lanes
+            // have let go of it.
+            for (Item& item : m_ready)
+                m_handedBack.push_back(std::move(item));
+            m_ready.clear();
+            if (m_lanesRunning == 0 && m_handedBack.empty() && m_opening == 0)
+                return;
+        } else {
+            if (m_next == m_count && m_inFlight == 0 && m_handedBack.empty())
+                return;
+            worked = OpenNext(lock) || worked;
+        }
+        if (!worked) {
+            m_changed.WaitFor(lock, kStopCheck, [this] {
+                if (!m_handedBack.empty())
+                    return true;
+                if (EndingLocked())
+                    return m_lanesRunning == 0;
+                return OpenableLocked() || (m_next == m_count && m_inFlight == 0);
+            });
+        }
+    }
+}
+
+bool CBatchState::CloseHandedBack(Lock& lock)
+{
+    if (m_handedBack.empty())
+        return false;
+    std::vector<Item> closing;
+    closing.swap(m_handedBack);
+    lock.unlock();
+    for (Item& item : closing) {
+        if (item.file)
+            item.file->Close();
+    }
+    lock.lock();
+    for (const Item& item : closing) {
+        if (item.file)
+            --m_open;
+        m_keys.erase(PathKey(PathAt(item.index)));
+    }
+    m_changed.NotifyAll();
+    return true;
+}
+
+bool CBatchState::OpenableLocked() const
+{
+    // A path listed before whose file is still open waits: in turn.
+    return m_next < m_count && m_next < m_measured && m_ready.size() < m_ahead && m_retrying == 0 &&
+           m_keys.count(PathKey(PathAt(m_next))) == 0;
+}
+
+bool CBatchState::OpenNext(Lock& lock)
+{
+    if (!OpenableLocked())
+        return false;
+    const std::uint32_t index = m_next;
+    const std::string key = PathKey(PathAt(index));
+    m_keys.insert(key);
+    ++m_next;
+    ++m_inFlight;
+    if (index + 1 == m_count && m_inFlight == 1 && m_open == 0) {
+        // The last file, and no other is open: it goes the one stream's way,
+        // read ahead, each chunk through the chunk reader.
+        m_ready.push_back(Item{index, nullptr, 0});
+        m_changed.NotifyAll();
+        return true;
+    }
+    ++m_opening;
+    ++m_open;
+    bool retried = false;
+    for (;;) {
+        lock.unlock();
+        FileDigest failure;
+        auto file = std::make_unique<CFile>();
+        std::uint64_t length = 0;
+        if (file->Open(PathAt(index).c_str(), &failure.openError)) {
+            try {
+                // The length the reads are held to; under Wine also the
+                // system's first look at the new handle, a round trip of its
+                // own that the lane then does not wait for.
+                length = file->GetLength();
+            } catch (const CFileException&) {
+                failure.readEnd = FileReadEnd::Failed;
+                file->Close();
+            }
+        }
+        lock.lock();
+        if (file->IsOpen()) {
+            --m_opening;
+            m_ready.push_back(Item{index, std::move(file), length});
+            m_changed.NotifyAll();
+            return true;
+        }
+        --m_open;
+        if (!retried && failure.openError == FileOpenError::Locked && m_open > 0) {
+            // Held, maybe by a file of ours under another spelling: again once
+            // every other file of the batch is closed. This thread closes
+            // them, so it closes them while it waits.
+            retried = true;
+            ++m_retrying;
+            while (m_open > 0 && !EndingLocked()) {
+                if (!CloseHandedBack(lock))
+                    m_changed.WaitFor(lock, kStopCheck, [this] { return !m_handedBack.empty() || m_open == 0; });
+            }
+            --m_retrying;
+            ++m_open;
+            continue;
+        }
+        --m_opening;
+        m_keys.erase(key);
+        Line(lock, index, failure);
+        return true;
+    }
+}
+
+CBatchState::Take CBatchState::Next(Item& item, bool wait)
+{
+    Lock lock(m_lock);
+    const auto answered = [this] { return !m_ready.empty() || (m_next == m_count && m_opening == 0); };
+    if (!answered() && !EndingLocked()) {
+        if (!wait)
+            return Take::Wait;
+        WaitUntil(lock, answered);
+    }
+    if (EndingLocked() || m_ready.empty())
+        return Take::Done;
+    item = std::move(m_ready.front());
+    m_ready.pop_front();
+    m_changed.NotifyAll();  // room for the opener
+    return item.file ? Take::File : Take::Alone;
+}
+
+void CBatchState::Finished(std::uint32_t index, std::unique_ptr<CFile> file, const FileDigest& digest)
+{
+    Lock lock(m_lock);
+    if (file)
+        m_handedBack.push_back(Item{index, std::move(file), 0});
+    else
+        m_keys.erase(PathKey(PathAt(index)));
+    Line(lock, index, digest);
+}
+
+void CBatchState::Dropped(std::uint32_t index, std::unique_ptr<CFile> file)
+{
+    Lock lock(m_lock);
+    if (file)
+        m_handedBack.push_back(Item{index, std::move(file), 0});
+    else
+        m_keys.erase(PathKey(PathAt(index)));
+    --m_inFlight;
+    m_changed.NotifyAll();
+}
+
+void CBatchState::Line(Lock&, std::uint32_t index, const FileDigest& digest)
+{
+    --m_inFlight;
+    m_changed.NotifyAll();
+    if (EndingLocked())
+        return;
+    m_lines.emplace(index, ResultLine(PathAt(index), digest));
+    bool shown = false;
+    for (auto next = m_lines.find(m_nextLine); next != m_lines.end(); next = m_lines.find(m_nextLine)) {
+        m_text += next->second;
+        m_lines.erase(next);
+        ++m_nextLine;
+        shown = true;
+    }
+    // The lines that came together go to the window as one text.
+    if (shown) {
+        m_job.Results().SetResultText(m_text, !m_textStarted, m_nextLine == m_count);
+        m_textStarted = true;
+    }
+}
+
+void CBatchState::LaneWorkerDone()
+{
+    Lock lock(m_lock);
+    // Without lanes nobody would take the files left: the batch ends.
+    if (--m_lanesRunning == 0 && (m_inFlight > 0 || m_next < m_count))
+        m_failed = true;
+    m_changed.NotifyAll();
+}
+
+void CBatchState::Count(std::uint64_t bytes)
+{
+    Lock lock(m_lock);
+    m_job.m_doneBytes += static_cast<std::int64_t>(bytes);
+    if (m_measured == m_count)
+        ShowPosition();
+}
+
+void CBatchState::ShowPosition()
+{
+    if (m_job.m_totalBytes <= 0 || m_job.m_doneBytes == 0)
+        return;
+    // Positions only grow with the bytes counted; the threads' counts may
+    // come in any order, but the bar shows only the latest and largest.
+    const int position = ProgressPosition(m_job.m_doneBytes, m_job.m_totalBytes);
+    if (position > m_shown) {
+        m_shown = position;
+        m_job.Progress().SetPos(position);
+    }
+}
+
+bool CBatchState::Ending() const
+{
+    Lock lock(m_lock);
+    return EndingLocked();
+}
+
+bool CBatchState::EndingLocked() const
+{
+    return m_failed || m_job.StopRequested();
+}
+
+void CBatchState::Fail()
+{
+    Lock lock(m_lock);
+    m_failed = true;
+    m_changed.NotifyAll();
+}
