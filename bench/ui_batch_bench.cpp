@@ -13,7 +13,7 @@
 
 #include "support/drop_files.h"
 #include "support/test_files.h"
-#include "ui/korvane_dlg.h"
+#include "ui/test_dialog.h"
 #include "ui/res/resource.h"
 
 int main(int argc, char** argv)
@@ -27,7 +27,7 @@ int main(int argc, char** argv)
     const SmallFiles files = WriteSmallFiles(folder, count);
     const std::string& expected = files.lines;
 
-    CKorvaneDlg dialog;
+    TestDialog dialog;
     std::thread ui([&] { dialog.DoModal(); });
     while (!dialog.GetSafeHwnd() || !IsWindowVisible(dialog.GetSafeHwnd()))
         Sleep(10);
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files.paths)), 0);
     const std::chrono::duration<double> dropSeconds = std::chrono::steady_clock::now() - start;
-    dialog.WaitForJobs(std::chrono::minutes(10));
+    dialog.Jobs().WaitIdle(std::chrono::minutes(10));
     const std::chrono::duration<double> jobSeconds = std::chrono::steady_clock::now() - start;
     const auto wanted = static_cast<LRESULT>(expected.size());
     while (SendMessageA(box, WM_GETTEXTLENGTH, 0, 0) != wanted)

@@ -1,11 +1,9 @@
-// The file loop: an open file through the job's chunk reader into the engine;
-// ComputeFileDigest and DigestToHex around it.
-//
-// The loop is the engine's one way into the job: it reads through the chunk
-// reader, which counts every chunk and moves the bar.
+// The file loop: an open file through the chunk reader into the engine, and
+// ComputeFileDigest around it.
 #include "digest/file_digest.h"
 
-#include "job/chunk_reader.h"
+#include "digest/chunk_reader.h"
+#include "digest/hex.h"
 
 namespace {
 
@@ -26,7 +24,7 @@ FileReadEnd CMD5Checksum::DigestFile(CFile& file, unsigned char digest[16])
         }
         md5.Final(digest);
         return FileReadEnd::Complete;
-    } catch (const CJobStopped&) {
+    } catch (const CReadingStopped&) {
         return FileReadEnd::Stopped;
     } catch (...) {
         return FileReadEnd::Failed;
@@ -49,13 +47,4 @@ FileDigest ComputeFileDigest(const char* path)
     }
     file.Close();
     return result;
-}
-
-void DigestToHex(const unsigned char digest[16], char text[32])
-{
-    static const char kDigits[] = "0123456789abcdef";
-    for (int k = 0; k < 16; ++k) {
-        text[2 * k] = kDigits[digest[k] >> 4];
-        text[2 * k + 1] = kDigits[digest[k] & 0x0F];
-    }
 }

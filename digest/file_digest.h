@@ -1,8 +1,9 @@
-// The digest of one file, and its rendering as text.
+// The digest of one file, as text.
 #pragma once
 
 #include <string>
 
+#include "digest/hex.h"
 #include "digest/md5.h"
 #include "platform/file.h"
 
@@ -17,9 +18,5 @@ struct FileDigest {
 };
 
 // Opens path (a path in the ANSI code page) exclusively, digests its whole
-// content through the job's chunk reader and closes it again.
+// content through the chunk reader and closes it again.
 FileDigest ComputeFileDigest(const char* path);
-
-// Writes the 16 digest bytes as exactly 32 lowercase hexadecimal digits, high
-// half of each byte first. No terminator.
-void DigestToHex(const unsigned char digest[16], char text[32]);

@@ -28,10 +28,11 @@ public:
     // not used afterwards.
     void Final(unsigned char out[16]);
 
-    // Digests the whole of an open file, read through the job's chunk reader in
-    // pieces of 1024 bytes, into digest, and says how its reading ended. Unless
-    // it was Complete, digest stays exactly as the caller filled it. Nothing is
-    // thrown. Defined beside ComputeFileDigest, its one caller.
+    // Digests the whole of an open file, read through the chunk reader
+    // (chunk_reader.h) in pieces of 1024 bytes, into digest, and says how its
+    // reading ended. Unless it was Complete, digest stays exactly as the
+    // caller filled it. Nothing is thrown. Defined beside ComputeFileDigest,
+    // its one caller.
     static FileReadEnd DigestFile(CFile& file, unsigned char digest[16]);
 
 private:

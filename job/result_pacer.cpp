@@ -9,9 +9,9 @@ CResultPacer::CResultPacer(std::function<bool()> wake, std::function<std::uint32
 {
 }
 
-void CResultPacer::Feed(const std::string& text, bool startsJob, bool endsJob)
+void CResultPacer::SetResultText(const std::string& text, bool startsJob, bool endsJob)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     // Within a job each text extends the one before: copy only the new line.
     if (startsJob)
         m_text = text;
@@ -26,7 +26,7 @@ void CResultPacer::Feed(const std::string& text, bool startsJob, bool endsJob)
 
 CResultPacer::Next CResultPacer::Take()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     m_woken = false;
     Next next;
     if (!m_dirty)
@@ -44,7 +44,13 @@ CResultPacer::Next CResultPacer::Take()
 
 void CResultPacer::Shown(std::uint32_t start)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     m_shownAt = m_now();
     m_pause = std::max(kMinPause, 10 * (m_shownAt - start));
+}
+
+bool CResultPacer::Pending()
+{
+    std::lock_guard<CLock> lock(m_lock);
+    return m_dirty;
 }

@@ -9,17 +9,19 @@
 // least kMinPause ms); the texts that arrive meanwhile are shown as one. A
 // job's last text is shown at once.
 //
-// THREADING: Feed is called on the job's thread, Take and Shown on the
-// window's. Everything is guarded by m_lock; wake and now are called with it
-// held.
+// THREADING: SetResultText is called on the job's thread, Take and Shown on
+// the window's. Everything is guarded by m_lock; wake and now are called with
+// it held.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 
-class CResultPacer {
+#include "platform/sinks.h"
+#include "platform/sync.h"
+
+class CResultPacer : public IResultSink {
 public:
     // wake asks the window's thread to call Take soon (it posts a message),
     // and says whether it could. now gives milliseconds on a clock that may
@@ -28,7 +30,7 @@ public:
 
     // A job's text of all lines so far; within a job each text extends the one
     // before it. startsJob marks a job's first text, endsJob its last.
-    void Feed(const std::string& text, bool startsJob, bool endsJob);
+    void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
 
     // What the window is to do when woken, or when the wait it was given has
     // passed: show text now (show), ask again after wait ms (wait > 0), or
@@ -44,13 +46,16 @@ public:
     // (on the clock of now).
     void Shown(std::uint32_t start);
 
+    // Whether a text is still to be shown.
+    bool Pending();
+
     static constexpr std::uint32_t kMinPause = 50;
 
 private:
     const std::function<bool()> m_wake;
     const std::function<std::uint32_t()> m_now;
 
-    std::mutex m_lock;
+    CLock m_lock;
     std::string m_text;          // the latest job's lines so far
     bool m_dirty = false;        // the window does not show m_text yet
     bool m_complete = false;     // m_text holds its job's last line

@@ -1,4 +1,4 @@
-// DigestWorker and FileNameFromPath.
+// DigestWorker: the size pass, the digest pass and the result lines.
 #include "job/worker.h"
 
 #include "digest/file_digest.h"
@@ -27,18 +27,20 @@ const wchar_t* ReasonText(const FileDigest& digest)
     }
 }
 
-// The length of one file for the size pass; 0 when it does not open or its
-// length cannot be had.
+// The length of one file for the size pass; 0 when it does not open, or its
+// length cannot be had, or it cannot be closed again.
 std::int64_t LengthForTotal(const std::string& path)
 {
     CFile file;
     if (!file.Open(path.c_str()))
         return 0;
+    std::int64_t length = 0;
     try {
-        return static_cast<std::int64_t>(file.GetLength());
+        length = static_cast<std::int64_t>(file.GetLength());
     } catch (const CFileException&) {
         return 0;
     }
+    return file.Close() ? length : 0;
 }
 
 }  // namespace
@@ -51,7 +53,7 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
 
     job.m_totalBytes = 0;
     job.m_doneBytes = 0;
-    job.m_progressSink.SetPos(0);
+    job.Progress().SetPos(0);
 
     for (std::uint32_t i = 0; i < files.GetCount(); ++i) {
         if (job.StopRequested())
@@ -71,25 +73,7 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
         result += " : ";
         result += digest.text.empty() ? AnsiFromWide(ReasonText(digest)) : digest.text;
         result += "\r\n";
-        job.m_resultSink.SetResultText(result, j == 0, j + 1 == files.GetCount());
+        job.Results().SetResultText(result, j == 0, j + 1 == files.GetCount());
     }
     return 1;
-}
-
-std::string FileNameFromPath(const std::string& path, LeadBytePredicate isLeadByte)
-{
-    std::string::size_type nameStart = 0;
-    for (std::string::size_type i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        if (isLeadByte(byte) && i + 1 < path.size())
-            ++i;  // the trail byte is part of this character, whatever its value
-        else if (byte == '\\' || byte == '/')
-            nameStart = i + 1;
-    }
-    return path.substr(nameStart);
-}
-
-std::string FileNameFromPath(const std::string& path)
-{
-    return FileNameFromPath(path, &IsAnsiLeadByte);
 }

@@ -12,7 +12,7 @@ namespace {
 // Large enough that the cost of a system call disappears behind the copy and
 // the digest; small enough to stay in the cache. A file of one block or less
 // gets a block of its own size (rounded up to a page) and no read-ahead, so a
-// batch of small files stays cheap.
+// batch of small files stays cheap; only a larger one is read ahead.
 constexpr std::uint32_t kMaxBlock = 256u << 10;
 constexpr std::uint32_t kMinBlock = 4096;
 // Blocks of a larger file: the one being handed out, and two read ahead. More
@@ -30,12 +30,18 @@ std::uint32_t BlockSizeFor(std::uint64_t length)
 }
 
 std::atomic<CFile::ReadFault> g_readFault{nullptr};
+std::atomic<CFile::CloseFault> g_closeFault{nullptr};
 
 }  // namespace
 
 void CFile::SetReadFault(ReadFault fault)
 {
     g_readFault = fault;
+}
+
+void CFile::SetCloseFault(CloseFault fault)
+{
+    g_closeFault = fault;
 }
 
 CFile::CFile() = default;
@@ -85,11 +91,17 @@ bool CFile::NextBlock()
     if (!m_block && !m_readAhead) {
         // Taken at the first read rather than at the open: a file that is
         // only measured (the size pass) asks the system for its length once.
-        m_lengthKnown = LengthNative(m_handle, m_length);
-        m_blockSize = BlockSizeFor(m_lengthKnown ? m_length : kMaxBlock);
-        if (m_blockSize == kMaxBlock) {
+        // Without them the reads could not be checked against the file's
+        // length and its time of last change, so a file that cannot say
+        // them does not read.
+        if (!LengthNative(m_handle, m_length) || !ChangeTimesNative(m_handle, m_times))
+            throw CFileException();
+        m_blockSize = BlockSizeFor(m_length);
+        if (m_length > kMaxBlock) {
             m_readAhead = std::make_unique<CReadAhead>(
-                [this](unsigned char* block, std::uint32_t count) { return ReadFromSystem(block, count); },
+                [this](unsigned char* block, std::uint32_t count, std::uint32_t& got) {
+                    return ReadFromSystem(block, count, got);
+                },
                 m_blockSize, kReadAheadBlocks);
             if (!m_readAhead->Start())
                 m_readAhead.reset();  // the reader serves another file, or could not start: read in turn
@@ -101,38 +113,50 @@ bool CFile::NextBlock()
     m_blockPos = 0;
     m_blockEnd = 0;
     if (m_readAhead) {
-        m_data = m_readAhead->Next(m_blockEnd);
+        const CReadAhead::Block next = m_readAhead->Next();
+        if (next.failed)
+            throw CFileException();
+        m_data = next.data;
+        m_blockEnd = next.size;
     } else {
         m_data = m_block.get();
-        m_blockEnd = ReadFromSystem(m_block.get(), m_blockSize);
+        if (!ReadFromSystem(m_block.get(), m_blockSize, m_blockEnd))
+            throw CFileException();
     }
     return m_blockEnd > 0;
 }
 
-std::uint32_t CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count)
+bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got)
 {
     const ReadFault fault = g_readFault;
-    std::uint32_t got = 0;
     if ((fault && fault(m_offset)) || !ReadNative(m_handle, buffer, count, got))
-        throw CFileException();
+        return false;
     m_offset += got;
     // Bytes past the length, or an end before it: the file changed under us.
-    if (m_lengthKnown && (m_offset > m_length || (got == 0 && m_offset != m_length)))
-        throw CFileException();
-    return got;
+    if (m_offset > m_length || (got == 0 && m_offset != m_length))
+        return false;
+    if (got > 0)
+        return true;
+    // At the end: written in place, same length, while it was read?
+    ChangeTimes now;
+    return ChangeTimesNative(m_handle, now) && now == m_times;
 }
 
-void CFile::Close()
+bool CFile::Close()
 {
     // The read-ahead first: its thread may be reading the handle.
     m_readAhead.reset();
     m_block.reset();
+    bool closed = true;
     if (IsOpen()) {
-        CloseNative(m_handle);
+        const CloseFault fault = g_closeFault;
+        closed = CloseNative(m_handle) && !(fault && fault());
         m_handle = kNoHandle;
     }
-    m_lengthKnown = false;
+    m_length = 0;
+    m_times = ChangeTimes();
     m_data = nullptr;
     m_blockPos = m_blockEnd = 0;
     m_offset = 0;
+    return closed;
 }

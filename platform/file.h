@@ -9,8 +9,10 @@
 // 1024-byte requests cost a copy, not a system call; a file of more than one
 // block is read a few blocks ahead on a thread of its own. Callers see the same
 // bytes, counts, end of file and failures as with direct reads, with one
-// addition: a file whose length changes while it is read fails to read, as
-// its bytes are then no version of the file.
+// addition: a file that changes while it is read (its length, or its time of
+// last change) fails to read, as its bytes are then no version of the file.
+// The exclusive open does not keep out every writer: a share's other clients,
+// and under Wine the host's own programs, may write all the same.
 #pragma once
 
 #include <cstdint>
@@ -51,13 +53,15 @@ public:
 
     // Places up to count bytes at buffer and returns how many; fewer only at the
     // end of the file, 0 once there. Throws CFileException when reading fails,
-    // or when the end of the file is not where its length at the first read
-    // put it.
+    // when the end of the file is not where its length at the first read put
+    // it, or when at the end its time of last change is not what it was at the
+    // first read.
     // Virtual so that tests can stand in a file that fails.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count);
 
-    // Closes the file; nothing happens when it is not open.
-    void Close();
+    // Closes the file; nothing happens when it is not open. False when the
+    // system reports a failure (the file is given up all the same).
+    bool Close();
 
     bool IsOpen() const { return m_handle != kNoHandle; }
 
@@ -66,6 +70,9 @@ public:
     // read fail as a failing disk would. Null (the default) injects nothing.
     using ReadFault = bool (*)(std::uint64_t offset);
     static void SetReadFault(ReadFault fault);
+    // Likewise for closing: true makes the system's close report a failure.
+    using CloseFault = bool (*)();
+    static void SetCloseFault(CloseFault fault);
 
 private:
     // The native handle: a Win32 HANDLE or a POSIX descriptor. Both systems use
@@ -76,20 +83,31 @@ private:
     // The system-specific part, in file_win32.cpp or file_posix.cpp.
     static NativeHandle OpenNative(const char* path, FileOpenError& error);
     static bool LengthNative(NativeHandle handle, std::uint64_t& length);
+    // When the file's data and its metadata last changed, in the system's
+    // units: compared, never interpreted.
+    struct ChangeTimes {
+        std::uint64_t written = 0;
+        std::uint64_t changed = 0;
+        bool operator==(const ChangeTimes& other) const
+        {
+            return written == other.written && changed == other.changed;
+        }
+    };
+    static bool ChangeTimesNative(NativeHandle handle, ChangeTimes& times);
     static bool ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, std::uint32_t& placed);
-    static void CloseNative(NativeHandle handle);
+    static bool CloseNative(NativeHandle handle);
 
     // Makes the next block current; false at the end of the file. Throws when
     // its read failed.
     bool NextBlock();
-    // One read from the system at the current offset; throws when it fails or
-    // the file turns out longer or shorter than m_length. Called on the
-    // read-ahead thread while there is one.
-    std::uint32_t ReadFromSystem(unsigned char* buffer, std::uint32_t count);
+    // One read from the system at the current offset into buffer, got bytes;
+    // false when it fails or the file turns out longer or shorter than
+    // m_length. Called on the reader thread while the file is read ahead.
+    bool ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got);
 
     NativeHandle m_handle = kNoHandle;
     std::uint64_t m_length = 0;     // at the first read
-    bool m_lengthKnown = false;
+    ChangeTimes m_times;            // at the first read
     std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;
     std::unique_ptr<CReadAhead> m_readAhead;   // or the blocks of a larger file

@@ -91,7 +91,21 @@ bool CFile::ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, s
     }
 }
 
-void CFile::CloseNative(NativeHandle handle)
+bool CFile::ChangeTimesNative(NativeHandle handle, ChangeTimes& times)
 {
-    ::close(static_cast<int>(handle));  // also drops the lock
+    struct stat info {};
+    if (::fstat(static_cast<int>(handle), &info) != 0)
+        return false;
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u + static_cast<std::uint64_t>(t.tv_nsec);
+    };
+    times.written = nanoseconds(info.st_mtim);
+    times.changed = nanoseconds(info.st_ctim);
+    return true;
+}
+
+bool CFile::CloseNative(NativeHandle handle)
+{
+    // Also drops the lock. The descriptor is gone even when close fails.
+    return ::close(static_cast<int>(handle)) == 0;
 }

@@ -142,7 +142,17 @@ bool CFile::ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, s
     return true;
 }
 
-void CFile::CloseNative(NativeHandle handle)
+bool CFile::ChangeTimesNative(NativeHandle handle, ChangeTimes& times)
 {
-    CloseHandle(ToHandle(handle));
+    FILE_BASIC_INFO info;
+    if (!GetFileInformationByHandleEx(ToHandle(handle), FileBasicInfo, &info, sizeof info))
+        return false;
+    times.written = static_cast<std::uint64_t>(info.LastWriteTime.QuadPart);
+    times.changed = static_cast<std::uint64_t>(info.ChangeTime.QuadPart);
+    return true;
+}
+
+bool CFile::CloseNative(NativeHandle handle)
+{
+    return CloseHandle(ToHandle(handle)) != FALSE;
 }

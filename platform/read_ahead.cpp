@@ -1,11 +1,10 @@
 // CReadAhead, and the reader thread that runs it.
 #include "platform/read_ahead.h"
 
-#include <system_error>
-#include <thread>
+#include <new>
 #include <utility>
 
-#include "platform/file.h"
+#include "platform/thread.h"
 
 namespace {
 
@@ -18,7 +17,10 @@ class CReaderThread {
 public:
     static CReaderThread& Instance()
     {
-        static CReaderThread* reader = new CReaderThread;  // never destroyed: its thread may still run at exit
+        // Never destroyed, as its thread may still run at exit; and made in
+        // static storage, so that asking for it never fails.
+        alignas(CReaderThread) static unsigned char storage[sizeof(CReaderThread)];
+        static CReaderThread* const reader = new (storage) CReaderThread;
         return *reader;
     }
 
@@ -45,17 +47,14 @@ public:
 private:
     bool StartLocked()
     {
-        if (!m_started) {
-            try {
-                std::thread(&CReaderThread::Run, this).detach();
-                m_started = true;
-            } catch (const std::system_error&) {
-            }
-        }
+        if (!m_started)
+            m_started = StartThread(&CReaderThread::Run, this);
         return m_started;
     }
 
-    void Run()
+    static void Run(void* reader) noexcept { static_cast<CReaderThread*>(reader)->ServeFiles(); }
+
+    void ServeFiles() noexcept
     {
         for (;;) {
             CReadAhead* file = nullptr;
@@ -91,7 +90,7 @@ bool StartFileReader()
 CReadAhead::CReadAhead(ReadFunction read, std::uint32_t blockSize, std::size_t blocks)
     : m_read(std::move(read)), m_blockSize(blockSize), m_ring(blocks)
 {
-    for (Block& block : m_ring)
+    for (Buffer& block : m_ring)
         block.data.reset(new unsigned char[blockSize]);
 }
 
@@ -116,10 +115,10 @@ bool CReadAhead::Start()
     return false;
 }
 
-const unsigned char* CReadAhead::Next(std::uint32_t& size)
+CReadAhead::Block CReadAhead::Next()
 {
     bool wakeReader = false;
-    const Block* block = nullptr;
+    const Buffer* block = nullptr;
     {
         std::unique_lock<CLock> lock(m_lock);
         m_holding = false;  // its buffer is free for the reader
@@ -149,17 +148,16 @@ const unsigned char* CReadAhead::Next(std::uint32_t& size)
     // to wait for the lock, and cost a second wake.
     if (wakeReader)
         m_changed.NotifyOne();
+    Block next;
     if (m_holding) {
-        size = block->size;
-        return block->data.get();
+        next.data = block->data.get();
+        next.size = block->size;
     }
-    if (m_failed)
-        throw CFileException();
-    size = 0;
-    return nullptr;
+    next.failed = m_failed;
+    return next;
 }
 
-void CReadAhead::ReadBlocks()
+void CReadAhead::ReadBlocks() noexcept
 {
     for (std::size_t tail = 0;; tail = (tail + 1) % m_ring.size()) {
         {
@@ -171,13 +169,12 @@ void CReadAhead::ReadBlocks()
                 return;
         }
         // The buffer at tail is free: neither filled nor held.
-        Block& block = m_ring[tail];
-        bool failed = false;
+        Buffer& block = m_ring[tail];
         std::uint32_t size = 0;
+        bool failed = true;
         try {
-            size = m_read(block.data.get(), m_blockSize);
+            failed = !m_read(block.data.get(), m_blockSize, size);
         } catch (...) {
-            failed = true;
         }
         bool wakeConsumer = false;
         {
@@ -194,7 +191,7 @@ void CReadAhead::ReadBlocks()
     }
 }
 
-void CReadAhead::LetGo()
+void CReadAhead::LetGo() noexcept
 {
     std::lock_guard<CLock> lock(m_lock);
     m_reading = false;

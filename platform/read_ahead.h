@@ -29,10 +29,10 @@
 
 class CReadAhead {
 public:
-    // Reads the next up to count bytes of the file into buffer; returns how
-    // many, 0 at its end. Throws CFileException when reading fails. Called on
-    // the reader thread only.
-    using ReadFunction = std::function<std::uint32_t(unsigned char* buffer, std::uint32_t count)>;
+    // Reads the next up to count bytes of the file into buffer and sets got to
+    // how many, 0 at its end; false when reading fails. Called on the reader
+    // thread only.
+    using ReadFunction = std::function<bool(unsigned char* buffer, std::uint32_t count, std::uint32_t& got)>;
 
     // blocks buffers of blockSize bytes each (blocks >= 2).
     CReadAhead(ReadFunction read, std::uint32_t blockSize, std::size_t blocks);
@@ -46,18 +46,23 @@ public:
     // another file or could not be started.
     bool Start();
 
-    // The next block of the file, valid until the next call; size 0 at the end
-    // of the file, and on every call after it. Throws CFileException when its
-    // read failed, and on every call after it.
-    const unsigned char* Next(std::uint32_t& size);
+    // The next block of the file, its bytes valid until the next call: size 0
+    // at the end of the file, and on every call after it; failed (and no
+    // bytes) when its read failed, and on every call after it.
+    struct Block {
+        const unsigned char* data = nullptr;
+        std::uint32_t size = 0;
+        bool failed = false;
+    };
+    Block Next();
 
     // Run by the reader thread: reads blocks until the end of the file, a
     // failure or a stop; then lets go of the file, its last touch of it.
-    void ReadBlocks();
-    void LetGo();
+    void ReadBlocks() noexcept;
+    void LetGo() noexcept;
 
 private:
-    struct Block {
+    struct Buffer {
         std::unique_ptr<unsigned char[]> data;
         std::uint32_t size = 0;
         bool failed = false;
@@ -65,7 +70,7 @@ private:
 
     const ReadFunction m_read;
     const std::uint32_t m_blockSize;
-    std::vector<Block> m_ring;
+    std::vector<Buffer> m_ring;
 
     CLock m_lock;
     CCondition m_changed;

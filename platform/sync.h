@@ -1,5 +1,6 @@
-// CLock and CCondition: a lock, and a condition that threads of the process
-// wait on under it. CLock is a standard lockable (std::unique_lock takes it).
+// CLock and CCondition: the one lock of the program, and the condition that
+// threads of the process wait on under it. CLock is a standard lockable, so
+// std::lock_guard and std::unique_lock take it.
 //
 // On Windows they are the system's slim reader/writer lock and condition
 // variable, which wait within the process (under Wine, in the kernel's
@@ -9,11 +10,12 @@
 // library's.
 #pragma once
 
+#include <chrono>
+#include <mutex>
+
 #ifdef _WIN32
 
 #include <windows.h>
-
-#include <mutex>
 
 class CLock {
 public:
@@ -41,6 +43,22 @@ public:
         while (!done())
             SleepConditionVariableSRW(&m_condition, &lock.mutex()->m_lock, INFINITE, 0);
     }
+
+    // Waits, with lock held, until done() holds or timeout has passed; returns
+    // done()'s last answer.
+    template <typename Done>
+    bool WaitFor(std::unique_lock<CLock>& lock, std::chrono::milliseconds timeout, Done done)
+    {
+        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
+        while (!done()) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline)
+                return false;
+            SleepConditionVariableSRW(&m_condition, &lock.mutex()->m_lock, static_cast<DWORD>(deadline - now), 0);
+        }
+        return true;
+    }
+
     void NotifyOne() { WakeConditionVariable(&m_condition); }
     void NotifyAll() { WakeAllConditionVariable(&m_condition); }
 
@@ -51,7 +69,6 @@ private:
 #else
 
 #include <condition_variable>
-#include <mutex>
 
 using CLock = std::mutex;
 
@@ -62,6 +79,13 @@ public:
     {
         m_condition.wait(lock, done);
     }
+
+    template <typename Done>
+    bool WaitFor(std::unique_lock<CLock>& lock, std::chrono::milliseconds timeout, Done done)
+    {
+        return m_condition.wait_for(lock, timeout, done);
+    }
+
     void NotifyOne() { m_condition.notify_one(); }
     void NotifyAll() { m_condition.notify_all(); }
 

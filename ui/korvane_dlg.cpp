@@ -1,22 +1,18 @@
 // CKorvaneDlg: construction, initialisation, painting, message routing and
-// shutting down with jobs under way.
+// closing with jobs under way.
 #include "ui/korvane_dlg.h"
 
 #include "ui/about_dlg.h"
 #include "ui/res/resource.h"
 
 CKorvaneDlg::CKorvaneDlg()
-    : CDialog(IDD_MAIN_DIALOG), CJobState(m_progress, *this),
+    : CDialog(IDD_MAIN_DIALOG),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_resultPacer([this] { return PostMessageA(m_hWnd, WM_SHOWRESULT, 0, 0) != FALSE; }, &GetTickCount)
+      m_resultPacer([this] { return PostMessageA(m_resultWindow.load(), WM_SHOWRESULT, 0, 0) != FALSE; },
+                    &GetTickCount),
+      m_jobs(*this)
 {
-}
-
-CKorvaneDlg::~CKorvaneDlg()
-{
-    // OnCancel has ended the jobs unless the run ended another way. The sinks
-    // are members, which go before the CJobState base ends the jobs itself.
-    EndJobs();
+    g_pMainDlg = this;
 }
 
 INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -35,11 +31,7 @@ INT_PTR CKorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnShowResult();
         return TRUE;
     case WM_TIMER:
-        if (wParam != kResultTimer)
-            return Default();
-        KillTimer(m_hWnd, kResultTimer);
-        OnShowResult();
-        return TRUE;
+        return OnTimer(static_cast<UINT_PTR>(wParam));
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED)
             return Default();
@@ -69,6 +61,7 @@ void CKorvaneDlg::DoDataExchange(CDataExchange& exchange)
 BOOL CKorvaneDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_resultWindow = m_hWnd;
     AddAboutItem(m_hWnd);
 
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -113,26 +106,52 @@ INT_PTR CKorvaneDlg::OnPaint()
 
 void CKorvaneDlg::OnCancel()
 {
-    // The window goes after the jobs: they report to its controls.
-    EndJobs();
+    // The job stops at its next chunk while the window closes; what it still
+    // posts to the window meanwhile is dropped with the window.
+    m_jobs.Stop();
     CDialog::OnCancel();
 }
 
-void CKorvaneDlg::SetResultText(const std::string& text, bool startsJob, bool endsJob)
+INT_PTR CKorvaneDlg::OnTimer(UINT_PTR id)
 {
-    m_resultPacer.Feed(text, startsJob, endsJob);
+    switch (id) {
+    case kResultTimer:
+        KillTimer(m_hWnd, kResultTimer);
+        OnShowResult();
+        return TRUE;
+    case kCatchUpTimer:
+        OnCatchUp();
+        return TRUE;
+    default:
+        return Default();
+    }
 }
 
 void CKorvaneDlg::OnShowResult()
 {
-    const CResultPacer::Next next = m_resultPacer.Take();
-    // Without the timer the text waits for the job's next line; a job's last
-    // line never waits.
-    if (next.wait > 0)
-        SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
-    if (!next.show)
-        return;
-    const DWORD start = GetTickCount();
-    SetDlgItemText(IDC_RESULT_EDIT, next.text);
-    m_resultPacer.Shown(start);
+    try {
+        const CResultPacer::Next next = m_resultPacer.Take();
+        // Without the timer the text waits for the job's next line; a job's
+        // last line never waits.
+        if (next.wait > 0)
+            SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
+        if (!next.show)
+            return;
+        const DWORD start = GetTickCount();
+        SetDlgItemText(IDC_RESULT_EDIT, next.text);
+        m_resultPacer.Shown(start);
+    } catch (const std::bad_alloc&) {
+        // The text stays to be shown: the catch-up timer tries again.
+        SetTimer(m_hWnd, kCatchUpTimer, kCatchUpPeriod, nullptr);
+    }
+}
+
+void CKorvaneDlg::OnCatchUp()
+{
+    // Timer messages come only when every posted message has been handled,
+    // so a position or a text whose post failed is not overtaken here.
+    m_progress.CatchUp();
+    OnShowResult();
+    if (!m_progress.Behind() && !m_resultPacer.Pending() && m_jobs.WaitIdle(std::chrono::milliseconds(0)))
+        KillTimer(m_hWnd, kCatchUpTimer);
 }

@@ -1,33 +1,35 @@
-// CKorvaneDlg: the main dialog. It owns the job state, is the progress and
-// result sink of its jobs, and routes its messages and button commands.
+// CKorvaneDlg: the main dialog. It holds the job state (the list, the two
+// counters, the progress bar) and the queue of its jobs, reports their
+// progress and results, and routes its messages and button commands.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <string>
+#include <atomic>
 
+#include "job/job_queue.h"
 #include "job/job_state.h"
 #include "job/result_pacer.h"
-#include "platform/sinks.h"
 #include "platform/win32/dialog.h"
 #include "platform/win32/progress_ctrl.h"
 
-class CKorvaneDlg : public CDialog, public CJobState, public IResultSink {
+class CKorvaneDlg : public CDialog, public CJobState {
 public:
+    // Sets g_pMainDlg to the new dialog, as its last step.
     CKorvaneDlg();
-    ~CKorvaneDlg() override;
 
-    // Result sink: the result box is to show text, all lines so far. Called on
-    // a job's thread; the box shows it soon after (see CResultPacer).
-    void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
+    // The running job's sinks: the bar, and the result box through its pacer.
+    IProgressSink& Progress() override { return m_progress; }
+    IResultSink& Results() override { return m_resultPacer; }
+    bool StopRequested() const override { return m_jobs.StopRequested(); }
 
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange& exchange) override;
     BOOL OnInitDialog() override;
-    // Ends the dialog once the running job has stopped and the worker has
-    // ended.
+    // Stops the jobs, then ends the dialog; the jobs end with the dialog
+    // object (m_jobs).
     void OnCancel() override;
 
     INT_PTR OnSysCommand(UINT nID, LPARAM lParam);
@@ -40,16 +42,26 @@ protected:
 
     // Starts a job on m_files; says so when no thread could be made.
     void StartDigestJob();
+    void ReportFailedStart();
 
+    INT_PTR OnTimer(UINT_PTR id);
     // Shows the latest result text, paced by m_resultPacer.
     void OnShowResult();
+    // While jobs run: shows what a full message queue kept from the window
+    // (a position, a text whose post failed), then stops once all is shown.
+    void OnCatchUp();
     static constexpr UINT WM_SHOWRESULT = WM_APP + 1;
     static constexpr UINT_PTR kResultTimer = 1;
+    static constexpr UINT_PTR kCatchUpTimer = 2;
+    static constexpr UINT kCatchUpPeriod = 250;  // ms
 
     HICON m_hIcon;
     // m_files, m_totalBytes and m_doneBytes come with CJobState.
     CProgressCtrl m_progress;
-
-private:
     CResultPacer m_resultPacer;
+    // Where the pacer asks for the text to be shown: the dialog's window, set
+    // once it exists. A job's thread reads it.
+    std::atomic<HWND> m_resultWindow{nullptr};
+    // Last, so that it goes first: the jobs end before anything they use.
+    CJobQueue m_jobs;
 };

@@ -1,5 +1,11 @@
 // The start commands of the main dialog: OK, browse and dropped files.
+//
+// Memory for a path or the list may run out; the command then fails as a
+// failed thread start does, with its message, and leaves the list as far as
+// it got.
+#include <new>
 #include <string>
+#include <vector>
 
 #include "platform/ansi.h"
 #include "platform/win32/drop.h"
@@ -9,13 +15,15 @@
 
 void CKorvaneDlg::OnBnClickedOk()
 {
-    std::string path = GetDlgItemText(IDC_PATH_EDIT);
-    // "Copy as path" puts a path in quotes, and no file name holds a '"'.
-    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
-        path = path.substr(1, path.size() - 2);
-    if (path.empty())
+    try {
+        const std::string path = PathFromTypedText(GetDlgItemText(IDC_PATH_EDIT));
+        if (path.empty())
+            return;
+        m_files.Append(path);  // else as typed: not trimmed, not checked
+    } catch (const std::bad_alloc&) {
+        ReportFailedStart();
         return;
-    m_files.Append(path);  // else as typed: not trimmed, not checked
+    }
     StartDigestJob();
 }
 
@@ -23,13 +31,11 @@ void CKorvaneDlg::OnBnClickedBrowse()
 {
     m_files.Clear();
 
-    const std::string filter = AnsiFromWide(L"支持的文件 (*.*)|*.*||");
-    const std::string title = AnsiFromWide(L"打开文件...");
-    CFileDialog dialog(OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY, filter.c_str());
+    CFileDialog dialog(OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY, L"支持的文件 (*.*)|*.*||");
     dialog.m_ofn.nFilterIndex = 1;
     dialog.m_ofn.hwndOwner = m_hWnd;
-    dialog.m_ofn.lStructSize = sizeof(OPENFILENAMEA);
-    dialog.m_ofn.lpstrTitle = title.c_str();
+    dialog.m_ofn.lStructSize = sizeof(OPENFILENAMEW);  // 88 bytes
+    dialog.m_ofn.lpstrTitle = L"打开文件...";
     dialog.m_ofn.nMaxFile = MAX_PATH;  // one path of up to 259 characters
 
     const std::string path = dialog.DoModal() == IDOK ? dialog.GetPathName() : std::string();
@@ -38,10 +44,18 @@ void CKorvaneDlg::OnBnClickedBrowse()
 
 void CKorvaneDlg::OnDropFiles(HDROP hDropInfo)
 {
-    m_files.Clear();
-    for (const std::string& name : DroppedFileNames(hDropInfo))
-        m_files.Append(name);  // folders too: the job says what they are
-    StartDigestJob();
+    bool listed = true;
+    try {
+        m_files.Clear();
+        for (const std::string& name : DroppedFileNames(hDropInfo))
+            m_files.Append(name);  // folders too: the job says what they are
+    } catch (const std::bad_alloc&) {
+        listed = false;
+    }
+    if (listed)
+        StartDigestJob();
+    else
+        ReportFailedStart();
     DragFinish(hDropInfo);
 }
 
@@ -49,6 +63,14 @@ void CKorvaneDlg::StartDigestJob()
 {
     // A job waits for the one running before it, so a start never touches a
     // running job's list or counters.
-    if (!StartJob())
-        MessageBoxText(m_hWnd, L"线程创建失败", MB_OK);
+    if (!m_jobs.Start()) {
+        ReportFailedStart();
+        return;
+    }
+    SetTimer(m_hWnd, kCatchUpTimer, kCatchUpPeriod, nullptr);
+}
+
+void CKorvaneDlg::ReportFailedStart()
+{
+    MessageBoxText(m_hWnd, L"线程创建失败", MB_OK);
 }

@@ -28,7 +28,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     }
     if (!dialog)
         return FALSE;  // WM_SETFONT and friends, before WM_INITDIALOG
-    const INT_PTR result = dialog->OnMessage(message, wParam, lParam);
+    INT_PTR result = FALSE;
+    try {
+        result = dialog->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        // No exception may cross the system's frames. A handler that can fail
+        // says so itself; whatever else escapes leaves the message to the
+        // dialog manager.
+        result = FALSE;
+    }
     if (message == WM_NCDESTROY)
         dialog->m_hWnd = nullptr;
     return result;

@@ -4,6 +4,7 @@
 // one OnXxx member per message and returns the dialog way (TRUE: handled;
 // Default(): the dialog manager's own handling). The object is attached to
 // its window at WM_INITDIALOG; messages before that get the default handling.
+// An exception that leaves OnMessage stops there, as if it returned Default().
 #pragma once
 
 #include <windows.h>

@@ -1,15 +1,15 @@
-// CFileDialog over GetOpenFileNameA.
+// CFileDialog over GetOpenFileNameW.
 #include "platform/win32/file_dialog.h"
-
-#include <commdlg.h>
 
 #include <vector>
 
-CFileDialog::CFileDialog(DWORD flags, const char* filter) : m_ofn{}, m_filter(filter)
+#include "platform/win32/wide_path.h"
+
+CFileDialog::CFileDialog(DWORD flags, const wchar_t* filter) : m_ofn{}, m_filter(filter)
 {
-    for (char& c : m_filter) {
-        if (c == '|')
-            c = '\0';
+    for (wchar_t& c : m_filter) {
+        if (c == L'|')
+            c = L'\0';
     }
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.Flags = flags | OFN_EXPLORER | OFN_ENABLESIZING;
@@ -19,12 +19,13 @@ CFileDialog::CFileDialog(DWORD flags, const char* filter) : m_ofn{}, m_filter(fi
 
 INT_PTR CFileDialog::DoModal()
 {
-    std::vector<char> buffer(m_ofn.nMaxFile > 0 ? m_ofn.nMaxFile : 1, '\0');
+    std::vector<wchar_t> buffer(m_ofn.nMaxFile > 0 ? m_ofn.nMaxFile : 1, L'\0');
     m_ofn.lpstrFile = buffer.data();
-    const BOOL chosen = GetOpenFileNameA(&m_ofn);
+    const BOOL chosen = GetOpenFileNameW(&m_ofn);
     m_ofn.lpstrFile = nullptr;  // the buffer goes with this call
     if (!chosen)
         return IDCANCEL;
-    m_path = buffer.data();
+    const std::wstring path = buffer.data();
+    m_path = AnsiPathFromWide(path.c_str(), path.size());
     return IDOK;
 }

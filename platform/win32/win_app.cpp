@@ -1,6 +1,8 @@
 // CWinApp and the process entry.
 #include "platform/win32/win_app.h"
 
+#include "platform/ansi.h"
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -9,10 +11,7 @@ std::string ProgramName()
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string name = path;
-    const auto slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
+    std::string name = FileNameFromPath(path);
     const auto dot = name.rfind('.');
     if (dot != std::string::npos)
         name.erase(dot);

@@ -1,10 +1,16 @@
-// ComputeFileDigest and DigestToHex on real files.
+// The file loop on scripted files, ComputeFileDigest on real ones, and
+// DigestToHex. The chunk reader is the engine tests' stand-in, which passes
+// each read to the file.
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
+#include <tuple>
 
+#include "digest/chunk_reader.h"
 #include "digest/file_digest.h"
-#include "support/recording_job.h"
+#include "stand_in_reader.h"
 #include "support/test_files.h"
 
 namespace {
@@ -25,7 +31,6 @@ TEST(DigestToHex, WritesLowercaseDigitsHighHalfFirst)
 
 class FileDigestTest : public testing::Test {
 protected:
-    RecordingJob job;  // the chunk reader reports to it
     TempDir dir;
 };
 
@@ -81,11 +86,12 @@ TEST_P(OpenFailure, GivesNoDigestAndTheReason)
         hold = std::make_unique<ExclusiveHold>(path);
         ASSERT_TRUE(hold->IsHeld());
     }
+    const int readsBefore = g_chunkReads;
     const FileDigest digest = ComputeFileDigest(path.c_str());
     EXPECT_EQ(digest.text, "");
     EXPECT_EQ(digest.openError, GetParam().expected);
     EXPECT_EQ(digest.readEnd, FileReadEnd::Complete);
-    EXPECT_EQ(job.m_doneBytes, 0) << "a file that did not open is never read";
+    EXPECT_EQ(g_chunkReads, readsBefore) << "a file that did not open is never read";
 }
 
 INSTANTIATE_TEST_SUITE_P(FileDigest, OpenFailure,
@@ -106,5 +112,75 @@ TEST_F(FileDigestTest, ReadFailureAfterTheOpenGivesNoDigest)
     EXPECT_EQ(digest.text, "");
 }
 #endif
+
+// A file object whose reads come from memory in pieces of a given size, and
+// that can end on a chosen call with a failed read or a stop.
+class ScriptedFile : public CFile {
+public:
+    ScriptedFile(std::string content, std::uint32_t piece, int endOnCall = 0, FileReadEnd end = FileReadEnd::Failed)
+        : m_content(std::move(content)), m_piece(piece), m_endOnCall(endOnCall), m_end(end)
+    {
+    }
+
+    std::uint32_t Read(void* buffer, std::uint32_t count) override
+    {
+        if (++calls == m_endOnCall) {
+            if (m_end == FileReadEnd::Stopped)
+                throw CReadingStopped();
+            throw CFileException();
+        }
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>({count, m_piece, m_content.size() - m_at}));
+        std::memcpy(buffer, m_content.data() + m_at, n);
+        m_at += n;
+        return n;
+    }
+
+    int calls = 0;
+
+private:
+    std::string m_content;
+    std::uint32_t m_piece;
+    int m_endOnCall;
+    FileReadEnd m_end;
+    std::size_t m_at = 0;
+};
+
+TEST(DigestFile, ShortReadsDoNotEndTheLoopOnlyZeroDoes)
+{
+    const std::string content = PatternBytes(4097);
+    ScriptedFile file(content, 100);
+    unsigned char digest[16] = {};
+    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
+    EXPECT_EQ(HexOf(digest), "115dc8519508f9fa0a3c1e30af33fbe1");
+    EXPECT_EQ(file.calls, 42);  // 41 reads of up to 100 bytes and the one that returns 0
+}
+
+TEST(DigestFile, AnEmptyFileTakesOneCall)
+{
+    ScriptedFile file("", 1024);
+    unsigned char digest[16] = {};
+    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
+    EXPECT_EQ(HexOf(digest), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(file.calls, 1);
+}
+
+class CutShort : public testing::TestWithParam<std::tuple<FileReadEnd, int>> {};
+
+TEST_P(CutShort, SaysWhyLeavesTheCallersAreaUntouchedAndThrowsNothing)
+{
+    const auto [end, call] = GetParam();
+    ScriptedFile file(PatternBytes(5000), 1024, call, end);
+    unsigned char digest[16];
+    std::memset(digest, 0xAB, sizeof digest);
+    FileReadEnd got = FileReadEnd::Complete;
+    EXPECT_NO_THROW(got = CMD5Checksum::DigestFile(file, digest));
+    EXPECT_EQ(got, end);
+    EXPECT_EQ(HexOf(digest), "abababababababababababababababab");
+    EXPECT_EQ(file.calls, call) << "reading stops there";
+}
+
+INSTANTIATE_TEST_SUITE_P(DigestFile, CutShort,
+                         testing::Combine(testing::Values(FileReadEnd::Failed, FileReadEnd::Stopped),
+                                          testing::Values(1, 2, 6)));
 
 }  // namespace

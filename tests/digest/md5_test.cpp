@@ -1,7 +1,6 @@
 // CMD5Checksum: RFC 1321's vectors and independence from how the input is cut,
 // in every block function this machine can run; the block functions against
-// each other; the length carry past 512 MiB, and the file loop's failure
-// handling.
+// each other; the length carry past 512 MiB.
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,12 +12,9 @@
 #include <vector>
 
 #include "digest/cpu_features.h"
-#include "digest/file_digest.h"
 #include "digest/md5.h"
 #include "digest/md5_blocks.h"
-#include "job/chunk_reader.h"
 #include "platform/file.h"
-#include "support/recording_job.h"
 #include "support/test_files.h"
 
 // Names the form in the test's messages.
@@ -28,13 +24,6 @@ void PrintTo(Md5Form form, std::ostream* out)
 }
 
 namespace {
-
-std::string HexOf(const unsigned char digest[16])
-{
-    char text[32];
-    DigestToHex(digest, text);
-    return std::string(text, sizeof text);
-}
 
 // Digests data fed in pieces of at most piece bytes (0: all at once).
 std::string DigestInPieces(const std::string& data, std::size_t piece)
@@ -275,78 +264,5 @@ TEST(Md5, BitCountCarriesPast512MiB)
     md5.Final(digest);
     EXPECT_EQ(HexOf(digest), "0916187d71abe76128907c402e9dec28");
 }
-
-// A file object whose reads come from memory in pieces of a given size, and
-// that can end on a chosen call with a failed read or a stop of the job.
-class ScriptedFile : public CFile {
-public:
-    ScriptedFile(std::string content, std::uint32_t piece, int endOnCall = 0, FileReadEnd end = FileReadEnd::Failed)
-        : m_content(std::move(content)), m_piece(piece), m_endOnCall(endOnCall), m_end(end)
-    {
-    }
-
-    std::uint32_t Read(void* buffer, std::uint32_t count) override
-    {
-        if (++calls == m_endOnCall) {
-            if (m_end == FileReadEnd::Stopped)
-                throw CJobStopped();
-            throw CFileException();
-        }
-        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>({count, m_piece, m_content.size() - m_at}));
-        std::memcpy(buffer, m_content.data() + m_at, n);
-        m_at += n;
-        return n;
-    }
-
-    int calls = 0;
-
-private:
-    std::string m_content;
-    std::uint32_t m_piece;
-    int m_endOnCall;
-    FileReadEnd m_end;
-    std::size_t m_at = 0;
-};
-
-TEST(DigestFile, ShortReadsDoNotEndTheLoopOnlyZeroDoes)
-{
-    RecordingJob job;
-    const std::string content = PatternBytes(4097);
-    ScriptedFile file(content, 100);
-    unsigned char digest[16] = {};
-    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
-    EXPECT_EQ(HexOf(digest), "115dc8519508f9fa0a3c1e30af33fbe1");
-    EXPECT_EQ(file.calls, 42);  // 41 reads of up to 100 bytes and the one that returns 0
-}
-
-TEST(DigestFile, AnEmptyFileTakesOneCall)
-{
-    RecordingJob job;
-    ScriptedFile file("", 1024);
-    unsigned char digest[16] = {};
-    EXPECT_EQ(CMD5Checksum::DigestFile(file, digest), FileReadEnd::Complete);
-    EXPECT_EQ(HexOf(digest), "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(file.calls, 1);
-}
-
-class CutShort : public testing::TestWithParam<std::tuple<FileReadEnd, int>> {};
-
-TEST_P(CutShort, SaysWhyLeavesTheCallersAreaUntouchedAndThrowsNothing)
-{
-    const auto [end, call] = GetParam();
-    RecordingJob job;
-    ScriptedFile file(PatternBytes(5000), 1024, call, end);
-    unsigned char digest[16];
-    std::memset(digest, 0xAB, sizeof digest);
-    FileReadEnd got = FileReadEnd::Complete;
-    EXPECT_NO_THROW(got = CMD5Checksum::DigestFile(file, digest));
-    EXPECT_EQ(got, end);
-    EXPECT_EQ(HexOf(digest), "abababababababababababababababab");
-    EXPECT_EQ(file.calls, call) << "reading stops there";
-}
-
-INSTANTIATE_TEST_SUITE_P(DigestFile, CutShort,
-                         testing::Combine(testing::Values(FileReadEnd::Failed, FileReadEnd::Stopped),
-                                          testing::Values(1, 2, 6)));
 
 }  // namespace

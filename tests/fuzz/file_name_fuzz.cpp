@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "job/worker.h"
+#include "platform/ansi.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "job/chunk_reader.h"
+#include "digest/chunk_reader.h"
 #include "job/worker.h"
 #include "platform/file.h"
 #include "support/recording_job.h"

@@ -33,16 +33,16 @@ protected:
 TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
 {
     wakeWorks = false;  // a wake that could not be sent is tried again with the next text
-    pacer.Feed("a\r\n", true, false);
+    pacer.SetResultText("a\r\n", true, false);
     wakeWorks = true;
-    pacer.Feed("a\r\nb\r\n", false, false);
-    pacer.Feed("a\r\nb\r\nc\r\n", false, false);
+    pacer.SetResultText("a\r\nb\r\n", false, false);
+    pacer.SetResultText("a\r\nb\r\nc\r\n", false, false);
     EXPECT_EQ(wakes, 2) << "one wake is on its way already";
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(TakeAndShow(), "") << "nothing new";
     EXPECT_EQ(wait, 0u);
 
-    pacer.Feed("x\r\n", true, false);  // a new job's first line replaces the text
+    pacer.SetResultText("x\r\n", true, false);  // a new job's first line replaces the text
     EXPECT_EQ(wakes, 3);
     now += CResultPacer::kMinPause;
     EXPECT_EQ(TakeAndShow(), "x\r\n");
@@ -50,20 +50,20 @@ TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
 
 TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCost)
 {
-    pacer.Feed("a\r\n", true, false);
+    pacer.SetResultText("a\r\n", true, false);
     EXPECT_EQ(TakeAndShow(20), "a\r\n");
-    pacer.Feed("a\r\nb\r\n", false, false);
+    pacer.SetResultText("a\r\nb\r\n", false, false);
     now += 150;
     EXPECT_EQ(TakeAndShow(), "");
     EXPECT_EQ(wait, 50u) << "200 ms after a set of 20 ms";
     now += 50;
     EXPECT_EQ(TakeAndShow(1), "a\r\nb\r\n");
 
-    pacer.Feed("a\r\nb\r\nc\r\n", false, false);
+    pacer.SetResultText("a\r\nb\r\nc\r\n", false, false);
     EXPECT_EQ(TakeAndShow(), "");
     EXPECT_EQ(wait, CResultPacer::kMinPause) << "a cheap set still earns the least pause";
 
-    pacer.Feed("a\r\nb\r\nc\r\nd\r\n", false, true);
+    pacer.SetResultText("a\r\nb\r\nc\r\nd\r\n", false, true);
     EXPECT_EQ(wakes, 4) << "the last line wakes the window whatever is on its way";
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\n") << "and is shown at once";
 }

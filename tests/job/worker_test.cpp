@@ -1,4 +1,4 @@
-// DigestWorker: the result lines of a job, and FileNameFromPath.
+// DigestWorker: the result lines of a job, its counters and its bar.
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "job/worker.h"
+#include "platform/ansi.h"
 #include "platform/file.h"
 #include "support/other_process.h"
 #include "support/recording_job.h"
@@ -78,6 +79,16 @@ TEST_F(WorkerTest, AReadFailureIsReportedNotPassedOffAsADigest)
 }
 #endif
 
+TEST_F(WorkerTest, AFileThatCannotBeClosedAfterItsLengthAddsNothingToTheTotal)
+{
+    const std::string a = dir.Write("a.bin", PatternBytes(3000));
+    CFile::SetCloseFault([] { return true; });
+    Run({a});
+    CFile::SetCloseFault(nullptr);
+    EXPECT_EQ(job.m_totalBytes, 0);
+    EXPECT_EQ(job.LastText(), Line("a.bin", Md5Hex(PatternBytes(3000)))) << "its digest is not touched";
+}
+
 TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
 {
     const std::string held = dir.Write("held.bin", "x");
@@ -87,20 +98,6 @@ TEST_F(WorkerTest, AFileHeldByAnotherProcessIsReportedAndTheRestGoesOn)
     Run({held, free});
     EXPECT_EQ(job.LastText(), Line("held.bin", L"文件被占用") + Line("free.bin", Md5Hex("y")));
 }
-
-// Makes every read from the system fail from a given offset on, while it lives.
-class ReadFailureFrom {
-public:
-    explicit ReadFailureFrom(std::uint64_t offset)
-    {
-        s_offset = offset;
-        CFile::SetReadFault([](std::uint64_t at) { return at >= s_offset; });
-    }
-    ~ReadFailureFrom() { CFile::SetReadFault(nullptr); }
-
-private:
-    static inline std::uint64_t s_offset = 0;
-};
 
 TEST_F(WorkerTest, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
 {
@@ -217,46 +214,13 @@ TEST_F(WorkerTest, ASizePassTotalPast4GiBIsExact)
     const std::string big = dir.WriteSparse("big.bin", size);
     job.onPosition = [&](int) {
         if (job.m_doneBytes > 0)
-            job.StopJobs();
+            job.jobs.Stop();
     };
     job.m_files.Append(big);
-    ASSERT_TRUE(job.StartJob());
-    ASSERT_TRUE(job.WaitForJobs(std::chrono::seconds(30)));
+    ASSERT_TRUE(job.jobs.Start());
+    ASSERT_TRUE(job.jobs.WaitIdle(std::chrono::seconds(30)));
     EXPECT_EQ(static_cast<std::uint64_t>(job.m_totalBytes), size);
     EXPECT_TRUE(job.Texts().empty()) << "no line for a file cut short";
 }
-
-struct NameCase {
-    std::string path;
-    std::string name;
-};
-
-std::ostream& operator<<(std::ostream& out, const NameCase& c)
-{
-    return out << testing::PrintToString(c.path);
-}
-
-bool IsGbkLeadByte(unsigned char byte)
-{
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-class FileName : public testing::TestWithParam<NameCase> {};
-
-TEST_P(FileName, IsWhatFollowsTheLastSeparatorCharacter)
-{
-    EXPECT_EQ(FileNameFromPath(GetParam().path, &IsGbkLeadByte), GetParam().name);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Worker, FileName,
-    testing::Values(NameCase{"C:\\data\\e.txt", "e.txt"}, NameCase{"x.bin", "x.bin"},
-                    NameCase{"\\x.bin", "x.bin"}, NameCase{"C:/data/e.txt", "e.txt"},
-                    NameCase{"C:\\data/sub\\e.txt", "e.txt"}, NameCase{"C:\\data\\", ""}, NameCase{"", ""},
-                    // 0x955C is one character whose second byte is 0x5C.
-                    NameCase{"C:\\\x95\x5c\\a.txt", "a.txt"}, NameCase{"C:\\a\\\x95\x5c.txt", "\x95\x5c.txt"},
-                    NameCase{"C:\\a\\b\x95\x5c", "b\x95\x5c"}, NameCase{"\x95\x5c\x95\x5c", "\x95\x5c\x95\x5c"},
-                    // A lead byte at the very end has no trail byte to take.
-                    NameCase{"a\\b\x95", "b\x95"}, NameCase{"a\x95\\b", "a\x95\\b"}));
 
 }  // namespace

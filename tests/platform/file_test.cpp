@@ -67,7 +67,7 @@ struct ChangeCase {
     const char* what;
     std::size_t size;
     std::size_t changeAfter;  // bytes handed out when the file changes
-    std::size_t newSize;
+    std::size_t newSize;      // its length afterwards; the same: written in place
 };
 
 std::ostream& operator<<(std::ostream& out, const ChangeCase& c)
@@ -85,13 +85,19 @@ TEST_P(ChangedUnderTheReader, FailsToRead)
     const ChangeCase& change = GetParam();
     TempDir dir;
     const std::string path = dir.Write("f", PatternBytes(change.size));
+    // An hour old, so that a write a moment later gets another time on any
+    // clock the file system keeps.
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(1));
     CFile file;
     ASSERT_TRUE(file.Open(path.c_str()));
     std::vector<char> buffer(1024);
     std::size_t handedOut = 0;
     for (; handedOut < change.changeAfter; handedOut += 1024)
         ASSERT_EQ(file.Read(buffer.data(), 1024), 1024u);
-    std::filesystem::resize_file(path, change.newSize);
+    if (change.newSize == change.size)
+        std::ofstream(path, std::ios::in | std::ios::out | std::ios::binary) << "written in place";
+    else
+        std::filesystem::resize_file(path, change.newSize);
     EXPECT_THROW(
         while (file.Read(buffer.data(), 1024) > 0) {},
         CFileException);
@@ -101,7 +107,9 @@ TEST_P(ChangedUnderTheReader, FailsToRead)
 INSTANTIATE_TEST_SUITE_P(File, ChangedUnderTheReader,
                          testing::Values(ChangeCase{"grown after its end was read", 3072, 3072, 5000},
                                          ChangeCase{"cut short with blocks in flight", 3 << 20, 1 << 20, 100 << 10},
-                                         ChangeCase{"grown with blocks in flight", 3 << 20, 1 << 20, 4 << 20}));
+                                         ChangeCase{"grown with blocks in flight", 3 << 20, 1 << 20, 4 << 20},
+                                         ChangeCase{"written in place, one block", 3072, 1024, 3072},
+                                         ChangeCase{"written in place, read ahead", 3 << 20, 1 << 20, 3 << 20}));
 
 // One file is read ahead by the reader thread; another read meanwhile is read
 // in turn. Both give their bytes.

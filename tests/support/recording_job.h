@@ -1,4 +1,5 @@
-// A job state whose sinks record what arrives, in place of the main dialog.
+// A job state whose sinks record what arrives, in place of the main dialog,
+// and a gate for holding a job's thread.
 #pragma once
 
 #include <condition_variable>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "job/job_queue.h"
 #include "job/job_state.h"
 
 class RecordingSinks : public IProgressSink, public IResultSink {
@@ -32,9 +34,16 @@ private:
     std::vector<std::string> m_marks;
 };
 
+// Sets g_pMainDlg to itself, as the main dialog does; its jobs run in jobs.
 class RecordingJob : public RecordingSinks, public CJobState {
 public:
-    RecordingJob() : CJobState(*this, *this) {}
+    RecordingJob() { g_pMainDlg = this; }
+
+    IProgressSink& Progress() override { return *this; }
+    IResultSink& Results() override { return *this; }
+    bool StopRequested() const override { return jobs.StopRequested(); }
+
+    CJobQueue jobs{*this};
 };
 
 // A gate that one thread waits at until another opens it.

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
+#include "digest/hex.h"
 #include "digest/md5.h"
-#include "digest/file_digest.h"
 #include "platform/ansi.h"
+#include "platform/file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,6 +21,17 @@
 #endif
 
 namespace fs = std::filesystem;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 TempDir::TempDir()
 {
@@ -84,9 +97,31 @@ std::string Md5Hex(const std::string& data)
     md5.Update(reinterpret_cast<const unsigned char*>(data.data()), static_cast<std::uint32_t>(data.size()));
     unsigned char digest[16];
     md5.Final(digest);
+    return HexOf(digest);
+}
+
+std::string HexOf(const unsigned char digest[16])
+{
     char text[32];
     DigestToHex(digest, text);
     return std::string(text, sizeof text);
+}
+
+namespace {
+
+std::atomic<std::uint64_t> g_failFrom{0};
+
+}  // namespace
+
+ReadFailureFrom::ReadFailureFrom(std::uint64_t offset)
+{
+    g_failFrom = offset;
+    CFile::SetReadFault([](std::uint64_t at) { return at >= g_failFrom; });
+}
+
+ReadFailureFrom::~ReadFailureFrom()
+{
+    CFile::SetReadFault(nullptr);
 }
 
 #ifdef _WIN32

@@ -1,10 +1,15 @@
-// Files on disk for tests: a private temporary folder, reference digests, and a
-// second holder that keeps a file open exclusively.
+// Files on disk for tests: a private temporary folder, reference digests, a
+// second holder that keeps a file open exclusively, and waiting with a deadline.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+// Polls done() until it holds or the deadline passes; returns its last answer.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline);
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it on destruction.
@@ -35,6 +40,8 @@ std::string PatternBytes(std::size_t length);
 
 // MD5 of data as 32 lowercase hexadecimal digits, in one Update.
 std::string Md5Hex(const std::string& data);
+// 16 digest bytes as 32 lowercase hexadecimal digits.
+std::string HexOf(const unsigned char digest[16]);
 
 // A job's line for a file: "name : digest\r\n", or the reason in place of the
 // digest, given as UTF-16 and written, as the program writes it, in the ANSI
@@ -49,6 +56,16 @@ struct SmallFiles {
     std::string lines;
 };
 SmallFiles WriteSmallFiles(const TempDir& dir, int count);
+
+// Makes every read from the system fail from offset on, in every file, as
+// a failing disk would, while it lives.
+class ReadFailureFrom {
+public:
+    explicit ReadFailureFrom(std::uint64_t offset);
+    ~ReadFailureFrom();
+    ReadFailureFrom(const ReadFailureFrom&) = delete;
+    ReadFailureFrom& operator=(const ReadFailureFrom&) = delete;
+};
 
 // Holds a file open the way another program would, so that an exclusive open
 // of it fails: a second handle with no sharing on Windows, an exclusive flock

@@ -20,7 +20,7 @@ protected:
         const SmallFiles files = WriteSmallFiles(dir, count);
         const std::string& expected = files.lines;
         Drop(files.paths);
-        ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(2)));
+        ASSERT_TRUE(dialog.Jobs().WaitIdle(std::chrono::minutes(2)));
         // The box may take a moment after the job to show its last lines.
         const auto complete = [&] {
             return GetWindowTextLengthA(Item(IDC_RESULT_EDIT)) == static_cast<int>(expected.size());

@@ -55,15 +55,30 @@ void CancelOwnedWindows(DWORD threadId)
 
 }  // namespace
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline)
+std::wstring WideFromAnsi(const std::string& text)
 {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// Writes content to a file through the UTF-16 interface, in the long form
+// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
+bool WriteWide(const std::wstring& path, const std::string& content)
+{
+    const std::wstring longForm = L"\\\\?\\" + path;
+    for (size_t at = longForm.find(L'\\', 7); at != std::wstring::npos; at = longForm.find(L'\\', at + 1))
+        CreateDirectoryW(longForm.substr(0, at).c_str(), nullptr);
+    const HANDLE file =
+        CreateFileW(longForm.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == content.size();
 }
 
 std::wstring WideText(HWND window)
@@ -154,7 +169,7 @@ void MainDialogTest::SetUp()
     StartFileReader();  // as the program does at start-up
     g_threadStarts = 0;
     app.m_pMainWnd = &dialog;
-    dialog.m_startThread = &CountingStart;
+    dialog.Jobs().SetThreadStarter(&CountingStart);
     BeforeRun();
 
     std::promise<INT_PTR> ended;

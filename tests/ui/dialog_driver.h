@@ -27,14 +27,18 @@
 #include "support/drop_files.h"
 #include "support/test_files.h"
 #include "ui/korvane_dlg.h"
+#include "ui/test_dialog.h"
 #include "ui/res/resource.h"
 
 // Hang guards, far above what any step takes.
 constexpr std::chrono::milliseconds kWindowDeadline{10000};
 constexpr std::chrono::milliseconds kJobDeadline{20000};
 
-// Polls done() until it holds or the deadline passes; returns its last answer.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline);
+// A text in the ANSI code page as UTF-16.
+std::wstring WideFromAnsi(const std::string& text);
+// Writes content to a file through the UTF-16 interface, in the long form
+// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
+bool WriteWide(const std::wstring& path, const std::string& content);
 
 // A window's text, read as UTF-16 or in the ANSI code page.
 std::wstring WideText(HWND window);
@@ -107,7 +111,7 @@ protected:
     // Waits until the result box shows expected; false when it never does.
     bool WaitForResult(const std::string& expected) const;
     // Waits until every job of the dialog has ended.
-    bool WaitForJobsToEnd() { return dialog.WaitForJobs(kJobDeadline); }
+    bool WaitForJobsToEnd() { return dialog.Jobs().WaitIdle(kJobDeadline); }
     // Waits until the modal run has returned; its result is then ModalResult().
     bool WaitForEnd(std::chrono::milliseconds deadline = kWindowDeadline);
     INT_PTR ModalResult() const { return m_modalResult; }
@@ -119,7 +123,7 @@ protected:
 
     TempDir dir;
     CWinApp app;
-    CKorvaneDlg dialog;
+    TestDialog dialog;
 
 private:
     std::thread m_ui;

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,32 +25,6 @@
 #include "support/other_process.h"
 
 namespace {
-
-std::wstring WideFromAnsi(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], size);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-// Writes content to a file through the UTF-16 interface, in the long form
-// (\\?\) that takes names past MAX_PATH; makes missing folders on the way.
-bool WriteWide(const std::wstring& path, const std::string& content)
-{
-    const std::wstring longForm = L"\\\\?\\" + path;
-    for (size_t at = longForm.find(L'\\', 7); at != std::wstring::npos; at = longForm.find(L'\\', at + 1))
-        CreateDirectoryW(longForm.substr(0, at).c_str(), nullptr);
-    const HANDLE file =
-        CreateFileW(longForm.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == content.size();
-}
 
 // Removes a file written by WriteWide and the folders made for it, up to but
 // not including stopAt.
@@ -96,12 +71,6 @@ LRESULT CALLBACK LogBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 class Reliability : public MainDialogTest {
 protected:
-    void TearDown() override
-    {
-        CFile::SetReadFault(nullptr);
-        MainDialogTest::TearDown();
-    }
-
     void StartLogging()
     {
         ClearLog();
@@ -131,6 +100,23 @@ protected:
     {
         std::lock_guard<std::mutex> hold(g_log.lock);
         return g_log.positions;
+    }
+
+    // The bar's positions once it has stood at 100 for a while: jobs post
+    // them, and the last may arrive after the job's last line.
+    static std::vector<int> SettledPositions()
+    {
+        std::vector<int> positions = LoggedPositions();
+        WaitFor(
+            [&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                const std::vector<int> now = LoggedPositions();
+                const bool settled = now == positions && !now.empty() && now.back() == 100;
+                positions = now;
+                return settled;
+            },
+            kWindowDeadline);
+        return positions;
     }
 
     // Waits until the box shows one of the texts; returns it, or the box's
@@ -222,38 +208,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<std::tuple<DeviceCase, bool>>& param) {
         return std::string(std::get<0>(param.param).label) + (std::get<1>(param.param) ? "Dropped" : "Typed");
     });
-
-// --- Files held or failing ----------------------------------------------------------
-
-TEST_F(Reliability, AFileHeldByAnotherProcessIsReportedAndTheNextFileDigested)
-{
-    const std::string held = dir.Write("held.bin", PatternBytes(5000));
-    const std::string free = dir.Write("free.txt", "free");
-    HeldByAnotherProcess holder(held);
-    ASSERT_TRUE(holder.IsHeld()) << "korvane_hold_file must stand beside the test program";
-    Drop({held, free});
-    EXPECT_TRUE(WaitForResult(Line("held.bin", L"文件被占用") + Line("free.txt", Md5Hex("free")))) << ResultText();
-    ASSERT_TRUE(WaitForJobsToEnd());
-}
-
-// Fails every read from the system that starts 1 MiB or more into a file.
-bool FailPastOneMiB(std::uint64_t offset)
-{
-    return offset >= (1u << 20);
-}
-
-TEST_F(Reliability, AReadFailingMidFileGivesItsReasonAndTheFilesAroundItAreDigested)
-{
-    const std::string before = dir.Write("before.bin", PatternBytes(4000));
-    const std::string broken = dir.Write("broken.bin", PatternBytes(3 << 20));
-    const std::string after = dir.Write("after.bin", PatternBytes(1000));
-    CFile::SetReadFault(&FailPastOneMiB);
-    Drop({before, broken, after});
-    EXPECT_TRUE(WaitForResult(Line("before.bin", Md5Hex(PatternBytes(4000))) + Line("broken.bin", L"读取失败") +
-                              Line("after.bin", Md5Hex(PatternBytes(1000)))))
-        << ResultText();
-    ASSERT_TRUE(WaitForJobsToEnd());
-}
 
 // --- Typed relative names and forward slashes --------------------------------------
 
@@ -428,6 +382,83 @@ constexpr std::uint64_t kZeros256MiB = std::uint64_t{256} << 20;
 // head -c 268435456 /dev/zero | md5sum
 constexpr const char* kZeros256MiBDigest = "1f5039e50bd66b290c56684d8550c6c2";
 
+// Drops of two files each, with their own contents, so that every text tells
+// which drop wrote it and how far it had come. The first file takes a while,
+// so that the other drops come while it is read.
+struct Drops {
+    std::vector<std::vector<std::string>> paths;
+    std::vector<std::vector<std::string>> texts;  // texts[d][k]: drop d's text after k + 1 lines
+};
+
+Drops MakeDrops(const TempDir& dir, int count)
+{
+    Drops drops;
+    for (int d = 0; d < count; ++d) {
+        drops.paths.emplace_back();
+        drops.texts.emplace_back();
+        std::string text;
+        for (const char* part : {"a", "b"}) {
+            const std::string name = "d" + std::to_string(d) + part + ".txt";
+            if (d == 0 && part[0] == 'a') {
+                drops.paths.back().push_back(dir.WriteSparse(name, kZeros256MiB));
+                text += Line(name, kZeros256MiBDigest);
+            } else {
+                const std::string content = "drop " + std::to_string(d) + part + std::string(size_t(d) * 37, 'x');
+                drops.paths.back().push_back(dir.Write(name, content));
+                text += Line(name, Md5Hex(content));
+            }
+            drops.texts.back().push_back(text);
+        }
+    }
+    return drops;
+}
+
+// Every text shown is one drop's lines so far, and they come in drop order:
+// no job ran beside another or wrote another's lines. Returns how many drops
+// were seen (a drop that came while another waited took its place).
+int ExpectTextsInDropOrder(const std::vector<std::string>& shown, const Drops& drops)
+{
+    int seen = 0;
+    int lastDrop = -1;
+    size_t lastCount = 0;
+    for (const std::string& text : shown) {
+        int drop = -1;
+        size_t count = 0;
+        for (size_t d = 0; d < drops.texts.size() && drop < 0; ++d) {
+            const auto& texts = drops.texts[d];
+            const auto at = std::find(texts.begin(), texts.end(), text);
+            if (at != texts.end()) {
+                drop = static_cast<int>(d);
+                count = static_cast<size_t>(at - texts.begin()) + 1;
+            }
+        }
+        EXPECT_GE(drop, 0) << "a text that no drop wrote:\n" << text;
+        EXPECT_TRUE(drop > lastDrop || (drop == lastDrop && count > lastCount))
+            << "drop " << drop << " (" << count << " lines) after drop " << lastDrop << " (" << lastCount << ")";
+        seen += drop != lastDrop;
+        lastDrop = drop;
+        lastCount = count;
+    }
+    return seen;
+}
+
+// The bar as jobs that run in turn move it: each job from 0 up to 100, never
+// back during a job; jobs side by side would share the counters. Returns how
+// many times it was set back to 0: the jobs that began (the first job's 0 is
+// not sent when the bar stands at 0 already).
+std::ptrdiff_t ExpectJobsInTurnOnTheBar(const std::vector<int>& positions)
+{
+    EXPECT_FALSE(positions.empty());
+    for (size_t i = 1; i < positions.size(); ++i) {
+        if (positions[i] == 0)
+            EXPECT_EQ(positions[i - 1], 100) << "a job began before the one before it had read everything";
+        else
+            EXPECT_GT(positions[i], positions[i - 1]) << "the bar went back during a job";
+    }
+    EXPECT_TRUE(!positions.empty() && positions.back() == 100);
+    return std::count(positions.begin(), positions.end(), 0);
+}
+
 TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
 {
     constexpr int kDrops = 100;
@@ -436,107 +467,32 @@ TEST_F(Reliability, AHundredQuickDropsRunInTurnAndLeaveNoThreadOrHandleBehind)
     // starts a thread of its own that watches it.)
     ASSERT_NO_FATAL_FAILURE(StartLogging());
     const DWORD idleThreads = ThreadCount();
-    const std::string warm = dir.Write("warm.txt", "warm");
-    Drop({warm});
+    Drop({dir.Write("warm.txt", "warm")});
     ASSERT_TRUE(WaitForJobsToEnd());
     ASSERT_TRUE(WaitForResult(Line("warm.txt", Md5Hex("warm"))));
     WaitForThreadCountAtMost(idleThreads);  // the warm-up's worker may still be leaving
 
-    // Two files a drop, each with its own content, so that every text tells
-    // which drop wrote it and how far it had come. The first drop takes a
-    // while, so that the others come while it runs.
-    std::vector<std::vector<std::string>> drops;
-    std::vector<std::vector<std::string>> lines;  // lines[d][k]: drop d's text after k + 1 lines
-    for (int d = 0; d < kDrops; ++d) {
-        std::vector<std::string> paths;
-        std::string text;
-        lines.emplace_back();
-        for (const char* part : {"a", "b"}) {
-            const std::string name = "d" + std::to_string(d) + part + ".txt";
-            if (d == 0 && part[0] == 'a') {
-                paths.push_back(dir.WriteSparse(name, kZeros256MiB));
-                text += Line(name, kZeros256MiBDigest);
-            } else {
-                const std::string content = "drop " + std::to_string(d) + part + std::string(size_t(d) * 37, 'x');
-                paths.push_back(dir.Write(name, content));
-                text += Line(name, Md5Hex(content));
-            }
-            lines.back().push_back(text);
-        }
-        drops.push_back(paths);
-    }
-
+    const Drops drops = MakeDrops(dir, kDrops);
     ClearLog();
     const ProcessFigures before = CurrentFigures();
-    const auto start = std::chrono::steady_clock::now();
-    for (const auto& paths : drops)
+    for (const auto& paths : drops.paths)
         Drop(paths);
-    const auto dropping = std::chrono::steady_clock::now() - start;
-
     ASSERT_TRUE(WaitForJobsToEnd());
-    EXPECT_TRUE(WaitForResult(lines.back().back())) << "the box must end with the last drop's lines";
+    EXPECT_TRUE(WaitForResult(drops.texts.back().back())) << "the box must end with the last drop's lines";
 
-    // Every text shown is one drop's lines so far, and they come in drop
-    // order: no job ran beside another or wrote another's lines. Drops that
-    // came while another waited took its place and ran instead.
-    int ran = 0;
-    int lastDrop = -1;
-    size_t lastCount = 0;
-    for (const std::string& text : LoggedTexts()) {
-        int drop = -1;
-        size_t count = 0;
-        for (int d = 0; d < kDrops && drop < 0; ++d) {
-            for (size_t k = 0; k < lines[d].size(); ++k) {
-                if (lines[d][k] == text) {
-                    drop = d;
-                    count = k + 1;
-                }
-            }
-        }
-        ASSERT_GE(drop, 0) << "a text that no drop wrote:\n" << text;
-        ASSERT_TRUE(drop > lastDrop || (drop == lastDrop && count > lastCount))
-            << "drop " << drop << " (" << count << " lines) after drop " << lastDrop << " (" << lastCount << ")";
-        ran += drop != lastDrop;
-        lastDrop = drop;
-        lastCount = count;
-    }
-
-    // The bar too: each job sets it to 0 and takes it up to 100, one job
-    // after the other. Jobs side by side would share the counters. Positions
-    // and texts are posted, the texts shown as the latest: a job's lines may
-    // never be seen when the next job's come before the window takes them,
-    // and the box may show the last text before the bar has taken the last
-    // positions. So wait for the bar to settle, and count at least one start
-    // per job whose lines were seen.
-    std::vector<int> positions = LoggedPositions();
-    WaitFor(
-        [&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            const std::vector<int> now = LoggedPositions();
-            const bool settled = now == positions && !now.empty() && now.back() == 100;
-            positions = now;
-            return settled;
-        },
-        kWindowDeadline);
-    const auto starts = std::count(positions.begin(), positions.end(), 0);
-    EXPECT_GE(starts, ran) << "one start of the bar per job that ran";
-    EXPECT_LE(starts, kDrops);
-    ASSERT_FALSE(positions.empty());
-    EXPECT_EQ(positions.front(), 0);
-    for (size_t i = 1; i < positions.size(); ++i) {
-        if (positions[i] == 0)
-            EXPECT_EQ(positions[i - 1], 100) << "a job began before the one before it had read everything";
-        else
-            EXPECT_GT(positions[i], positions[i - 1]) << "the bar went back during a job";
-    }
-    EXPECT_EQ(positions.back(), 100);
+    const int seen = ExpectTextsInDropOrder(LoggedTexts(), drops);
+    // Positions and texts are posted and the latest text shown: a job's lines
+    // may never be seen when the next job's come before the window takes
+    // them, and the box may show the last text before the bar has taken the
+    // last positions. So each job whose lines were seen began on the bar.
+    const std::ptrdiff_t began = ExpectJobsInTurnOnTheBar(SettledPositions());
+    EXPECT_GE(began, seen);
+    EXPECT_LE(began, kDrops);
 
     const DWORD threads = WaitForThreadCountAtMost(before.threads);
     DWORD handles = HandleCount();
     WaitFor([&] { return (handles = HandleCount()) <= before.handles + 5; }, kWindowDeadline);
-    std::cout << "[ figures  ] " << kDrops << " drops sent in "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(dropping).count() << " ms; before: " << before
-              << "; after: " << CurrentFigures() << std::endl;
+    std::cout << "[ figures  ] before: " << before << "; after: " << CurrentFigures() << std::endl;
     EXPECT_LE(threads, before.threads) << "a worker thread is left";
     EXPECT_LE(handles, before.handles + 5) << "handles leak";
 }
@@ -556,23 +512,14 @@ TEST_F(Reliability, OkDuringALongJobQueuesItsJobBehindIt)
     EXPECT_EQ(ThreadStarts(), 1) << "the waiting job has no thread of its own";
     EXPECT_EQ(ResultText(), "") << "nothing is written before the first job's file is read";
 
-    ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(5)));
+    ASSERT_TRUE(dialog.Jobs().WaitIdle(std::chrono::minutes(5)));
     EXPECT_TRUE(WaitForResult(bigLine + Line("small.txt", Md5Hex("small")))) << ResultText();
     EXPECT_TRUE(WaitForBar(100));
 
     // The bar tells the two jobs apart: up to 100, back to 0, up to 100
-    // again. (The first job's 0 is not sent: the bar already stands there.)
-    // A second job running beside the first would have set it back half-way.
-    const std::vector<int> positions = LoggedPositions();
-    ASSERT_FALSE(positions.empty());
-    const auto reset = std::find(positions.begin(), positions.end(), 0);
-    ASSERT_NE(reset, positions.end()) << "the second job did not start the bar afresh";
-    ASSERT_NE(reset, positions.begin());
-    EXPECT_EQ(*(reset - 1), 100) << "the second job began before the first had read everything";
-    EXPECT_TRUE(std::is_sorted(positions.begin(), reset)) << "the bar went back during the first job";
-    EXPECT_TRUE(std::is_sorted(reset, positions.end())) << "the bar went back during the second job";
-    EXPECT_EQ(std::count(positions.begin(), positions.end(), 0), 1) << "one start of the bar per job";
-    EXPECT_EQ(positions.back(), 100);
+    // again. A second job running beside the first would have set it back
+    // half-way.
+    EXPECT_EQ(ExpectJobsInTurnOnTheBar(SettledPositions()), 1) << "the second job starts the bar afresh";
 
     // The first job's line came first, then the second job's lines.
     const std::vector<std::string> texts = LoggedTexts();

@@ -99,7 +99,7 @@ TEST_F(ClosingDuringAJob, StopsTheJobDropsTheWaitingOneAndWaitsForThem)
     PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(WaitForEnd()) << "the dialog did not end while a job ran";
     EXPECT_EQ(ModalResult(), IDCANCEL);
-    EXPECT_TRUE(dialog.WaitForJobs(std::chrono::milliseconds(0))) << "a worker outlived the window";
+    EXPECT_TRUE(dialog.Jobs().WaitIdle(std::chrono::milliseconds(0))) << "a worker outlived the window";
 
     // The cut file and the dropped job wrote nothing.
     EXPECT_EQ(ResultTexts(), std::vector<std::string>{firstLine});

@@ -40,7 +40,7 @@ TEST_P(HugeFiles, AFilePast4GiBGivesItsDigestItsWholeLengthAndAFullBar)
     const std::string path = dir.WriteSparse("huge.bin", GetParam().size);
     const auto start = std::chrono::steady_clock::now();
     Drop({path});
-    ASSERT_TRUE(dialog.WaitForJobs(std::chrono::minutes(20)));
+    ASSERT_TRUE(dialog.Jobs().WaitIdle(std::chrono::minutes(20)));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(WaitForResult(Line("huge.bin", GetParam().digest))) << ResultText();
     EXPECT_EQ(static_cast<std::uint64_t>(dialog.m_totalBytes), GetParam().size);

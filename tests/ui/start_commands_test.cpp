@@ -3,6 +3,7 @@
 // the next job, a failed thread start, and names in code page 936.
 #include <windows.h>
 
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -225,7 +226,7 @@ TEST_F(StartCommands, ADropForgetsWhatEarlierOksListed)
 // confirmed, or the dialog is cancelled when fileName is empty.
 class Browse : public MainDialogTest {
 protected:
-    void BrowseAndAnswer(const std::string& fileName)
+    void BrowseAndAnswer(const std::wstring& fileName)
     {
         PendingSend click(Item(IDC_BROWSE_BUTTON), BM_CLICK, 0, 0);
         const HWND picker = WaitForOwnedWindow(UiThread(), Dialog(), L"打开文件...");
@@ -241,7 +242,7 @@ protected:
             if (!nameBox)
                 nameBox = GetDlgItem(picker, 0x0480);
             ASSERT_NE(nameBox, nullptr) << "no file name box";
-            SetWindowTextA(nameBox, fileName.c_str());
+            SetWindowTextW(nameBox, fileName.c_str());
             PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         }
         ASSERT_TRUE(click.Wait(kWindowDeadline)) << "the open-file dialog did not close";
@@ -256,7 +257,7 @@ TEST_F(Browse, PutsTheChosenPathInThePathBoxAndStartsNothing)
     ASSERT_TRUE(WaitForResult(Line("a.txt", Md5Hex("a"))));
     ASSERT_TRUE(WaitForJobsToEnd());
 
-    ASSERT_NO_FATAL_FAILURE(BrowseAndAnswer(chosen));
+    ASSERT_NO_FATAL_FAILURE(BrowseAndAnswer(WideFromAnsi(chosen)));
     EXPECT_EQ(_stricmp(Text(IDC_PATH_EDIT).c_str(), chosen.c_str()), 0) << Text(IDC_PATH_EDIT);
     EXPECT_EQ(ThreadStarts(), 1);
 
@@ -265,10 +266,22 @@ TEST_F(Browse, PutsTheChosenPathInThePathBoxAndStartsNothing)
     EXPECT_TRUE(WaitForResult(Line("chosen.txt", kAbcDigest))) << ResultText();
 }
 
+TEST_F(Browse, AChosenNameOutsideTheCodePageGoesInAsItsShortForm)
+{
+    const std::wstring chosen = WideFromAnsi(dir.Path()) + L"\\한글.bin";  // no Korean in code page 936
+    ASSERT_TRUE(WriteWide(chosen, "abc"));
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(chosen.c_str(), shortPath, MAX_PATH), 0u) << "the volume has no short names";
+    ASSERT_NO_FATAL_FAILURE(BrowseAndAnswer(chosen));
+    EXPECT_EQ(Text(IDC_PATH_EDIT), AnsiFromWide(shortPath));
+    Click(IDOK);
+    EXPECT_TRUE(WaitForResult(Line(AnsiFromWide(std::wcsrchr(shortPath, L'\\') + 1), kAbcDigest))) << ResultText();
+}
+
 TEST_F(Browse, CancelledEmptiesThePathBoxSoThatOkDoesNothing)
 {
     SetText(IDC_PATH_EDIT, dir.Write("typed.txt", "typed"));
-    ASSERT_NO_FATAL_FAILURE(BrowseAndAnswer(""));
+    ASSERT_NO_FATAL_FAILURE(BrowseAndAnswer(L""));
     EXPECT_EQ(Text(IDC_PATH_EDIT), "");
     Click(IDOK);
     EXPECT_EQ(ThreadStarts(), 0);
@@ -282,11 +295,11 @@ protected:
     void BeforeRun() override
     {
         s_failNext = true;
-        dialog.m_startThread = [](ThreadRoutine routine, void* argument) {
+        dialog.Jobs().SetThreadStarter([](ThreadRoutine routine, void* argument) {
             if (s_failNext.exchange(false))
                 return false;
             return CountingStart(routine, argument);
-        };
+        });
     }
 
     // Presses OK and counts the message boxes that say text until the

@@ -38,6 +38,11 @@ bool FailToStart(ThreadRoutine, void*)
     return false;
 }
 
+bool ThrowOnStart(ThreadRoutine, void*)
+{
+    throw std::bad_alloc();
+}
+
 TEST_F(JobOrder, AJobStartedWhileOneRunsWaitsOnItsOwnListAndNoThreadAndTheNewestWithAPathWins)
 {
     const std::string a = dir.Write("a", "a");
@@ -46,20 +51,20 @@ TEST_F(JobOrder, AJobStartedWhileOneRunsWaitsOnItsOwnListAndNoThreadAndTheNewest
     HoldFirstJob();
 
     job.m_files.Append(a);
-    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.jobs.Start());
     release.AwaitArrival();  // the first job is running
-    job.m_startThread = &FailToStart;  // waiting takes none
+    job.jobs.SetThreadStarter(&FailToStart);  // waiting takes none
     job.m_files.Append(b);
-    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.jobs.Start());
     job.m_files.Clear();
     job.m_files.Append(c);
-    ASSERT_TRUE(job.StartJob());  // takes the place of the waiting job
+    ASSERT_TRUE(job.jobs.Start());  // takes the place of the waiting job
     job.m_files.Clear();
-    ASSERT_TRUE(job.StartJob());  // no path: takes no place
+    ASSERT_TRUE(job.jobs.Start());  // no path: takes no place
     job.m_files.Append(a);  // changes after a start touch no job
-    EXPECT_FALSE(job.WaitForJobs(50ms)) << "the first job is held, another waits";
+    EXPECT_FALSE(job.jobs.WaitIdle(50ms)) << "the first job is held, another waits";
     release.Open();
-    ASSERT_TRUE(job.WaitForJobs(10s));
+    ASSERT_TRUE(job.jobs.WaitIdle(10s));
 
     const std::string lineA = Line("a", Md5Hex("a"));
     const std::string lineC = Line("c", Md5Hex("c"));
@@ -80,15 +85,15 @@ TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
     };
     job.m_files.Append(small);
     job.m_files.Append(big);
-    ASSERT_TRUE(job.StartJob());
+    ASSERT_TRUE(job.jobs.Start());
     job.m_files.Clear();
     job.m_files.Append(small);
-    ASSERT_TRUE(job.StartJob());  // waits for the first
+    ASSERT_TRUE(job.jobs.Start());  // waits for the first
 
     release.AwaitArrival();
-    job.StopJobs();
+    job.jobs.Stop();
     release.Open();
-    ASSERT_TRUE(job.WaitForJobs(10s));
+    ASSERT_TRUE(job.jobs.WaitIdle(10s));
 
     EXPECT_EQ(job.Texts(), std::vector<std::string>{Line("small", Md5Hex("s"))})
         << "no line for the file cut short, none from the dropped job";
@@ -96,49 +101,74 @@ TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
     EXPECT_LT(job.m_doneBytes, 1 << 20) << "the big file was not read to its end";
 }
 
-TEST_F(JobOrder, AStartedJobRunsOnItsOwnThreadAndAStopDoesNotTouchTheNextOne)
+TEST_F(JobOrder, AJobRunsOnAThreadOfItsOwnAndAnEarlierStopDoesNotTouchIt)
 {
-    for (const bool stoppedFirst : {false, true}) {
-        if (stoppedFirst)
-            job.StopJobs();
-        job.m_files.Clear();
-        job.m_files.Append(dir.Write("a", "a"));
-        ASSERT_TRUE(job.StartJob());
-        ASSERT_TRUE(job.WaitForJobs(10s));
-        EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a"))) << (stoppedFirst ? "after a stop" : "");
-    }
+    std::thread::id jobThread;
+    job.onText = [&](const std::string&) { jobThread = std::this_thread::get_id(); };
+    job.jobs.Stop();  // with no job running: nothing to stop, now or later
+    job.m_files.Append(dir.Write("a", "a"));
+    ASSERT_TRUE(job.jobs.Start());
+    ASSERT_TRUE(job.jobs.WaitIdle(10s));
+    EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
+    EXPECT_NE(jobThread, std::thread::id());
+    EXPECT_NE(jobThread, std::this_thread::get_id()) << "Start returns at once; the job runs elsewhere";
 }
 
-TEST_F(JobOrder, AFailedThreadStartLeavesNothingWaitingAndTheListAsItWas)
+class FailedStart : public JobOrder, public testing::WithParamInterface<CJobQueue::ThreadStarter> {};
+
+TEST_P(FailedStart, LeavesNothingWaitingAndTheListAsItWas)
 {
     const std::string a = dir.Write("a", "a");
     job.m_files.Append(a);
-    job.m_startThread = &FailToStart;
-    EXPECT_FALSE(job.StartJob());
-    EXPECT_TRUE(job.WaitForJobs(0ms));
+    job.jobs.SetThreadStarter(GetParam());
+    EXPECT_FALSE(job.jobs.Start());
+    EXPECT_TRUE(job.jobs.WaitIdle(0ms));
     EXPECT_EQ(job.m_files.GetCount(), 1u);
 
-    job.m_startThread = &StartThread;
-    ASSERT_TRUE(job.StartJob());
-    ASSERT_TRUE(job.WaitForJobs(10s)) << "the failed start must not block later jobs";
+    job.jobs.SetThreadStarter(&StartThread);
+    ASSERT_TRUE(job.jobs.Start());
+    ASSERT_TRUE(job.jobs.WaitIdle(10s)) << "the failed start must not block later jobs";
     EXPECT_EQ(job.LastText(), Line("a", Md5Hex("a")));
 }
 
-TEST(JobState, DestructionStopsAndWaitsForTheWorkers)
+INSTANTIATE_TEST_SUITE_P(JobOrder, FailedStart, testing::Values(&FailToStart, &ThrowOnStart));
+
+// Starts job threads that say when their routine has returned: after the
+// worker's last touch of the queue and the state.
+std::atomic<bool> g_routineReturned{false};
+
+bool StartWatchedThread(ThreadRoutine routine, void* argument)
+{
+    struct Call {
+        ThreadRoutine routine;
+        void* argument;
+    };
+    static Call call;
+    call = {routine, argument};
+    return StartThread(
+        [](void*) noexcept {
+            call.routine(call.argument);
+            g_routineReturned = true;
+        },
+        nullptr);
+}
+
+TEST(JobQueue, DestructionStopsTheJobsAndWaitsForTheWorkersLastTouch)
 {
     TempDir dir;
     const std::string big = dir.Write("big", PatternBytes(4 << 20));
     auto calls = std::make_shared<std::atomic<int>>(0);
     auto job = std::make_unique<RecordingJob>();
+    job->jobs.SetThreadStarter(&StartWatchedThread);
     job->onPosition = [calls](int) { ++*calls; };
     for (int i = 0; i < 5; ++i) {
         job->m_files.Append(big);
-        ASSERT_TRUE(job->StartJob());
+        ASSERT_TRUE(job->jobs.Start());
     }
     job.reset();  // must not return while a worker still uses the job
 
     const int atDestruction = calls->load();
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WaitFor([] { return g_routineReturned.load(); }, 10s));
     EXPECT_EQ(calls->load(), atDestruction) << "a worker outlived its job state";
     EXPECT_LT(atDestruction, 5 * 4096) << "the jobs were stopped, not run to their end";
 }

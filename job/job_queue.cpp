@@ -1,30 +1,29 @@
-// CJobState: job order, stopping and waiting.
-#include "job/job_state.h"
+// CJobQueue: job order, stopping and waiting.
+#include "job/job_queue.h"
 
 #include <new>
 
 #include "job/worker.h"
+#include "platform/process.h"
 
-CJobState::CJobState(IProgressSink& progress, IResultSink& result)
-    : m_progressSink(progress), m_resultSink(result)
+CJobQueue::CJobQueue(CJobState& state) : m_state(state) {}
+
+CJobQueue::~CJobQueue()
 {
-    g_pMainDlg = this;
+    Stop();
+    if (!WaitIdle(kEndWait))
+        EndProcessNow(kBlockedExitStatus);
 }
 
-CJobState::~CJobState()
-{
-    EndJobs();
-}
-
-bool CJobState::StartJob()
+bool CJobQueue::Start()
 {
     std::optional<CFileList> files;
     try {
-        files = m_files;
+        files = m_state.m_files;
     } catch (const std::bad_alloc&) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     if (m_working) {
         // Its lines would replace the waiting job's; an empty job's would not.
         if (files->GetCount() > 0 || !m_waiting || m_waiting->GetCount() == 0)
@@ -34,42 +33,40 @@ bool CJobState::StartJob()
     m_running = std::move(*files);
     m_working = true;
     m_stopRequested.store(false, std::memory_order_release);
-    if (m_startThread(&CJobState::RunJobs, this))
+    bool started = false;
+    try {
+        started = m_startThread(&CJobQueue::RunJobs, this);
+    } catch (...) {
+    }
+    if (started)
         return true;
     m_running = CFileList();
     m_working = false;
     return false;
 }
 
-void CJobState::StopJobs()
+void CJobQueue::Stop()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     m_waiting.reset();
     if (m_working)
         m_stopRequested.store(true, std::memory_order_release);
 }
 
-void CJobState::EndJobs()
+bool CJobQueue::WaitIdle(std::chrono::milliseconds timeout)
 {
-    StopJobs();
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_idle.wait(lock, [this] { return !m_working; });
+    std::unique_lock<CLock> lock(m_lock);
+    return m_idle.WaitFor(lock, timeout, [this] { return !m_working; });
 }
 
-bool CJobState::WaitForJobs(std::chrono::milliseconds timeout)
+bool CJobQueue::TakeWaitingJob()
 {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_idle.wait_for(lock, timeout, [this] { return !m_working; });
-}
-
-bool CJobState::TakeWaitingJob()
-{
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CLock> lock(m_lock);
     if (!m_waiting) {
         m_running = CFileList();
-        // Once m_working is false the state may be destroyed.
+        // Once m_working is false the queue and the state may be destroyed.
         m_working = false;
-        m_idle.notify_all();
+        m_idle.NotifyAll();
         return false;
     }
     m_running = std::move(*m_waiting);
@@ -78,12 +75,12 @@ bool CJobState::TakeWaitingJob()
     return true;
 }
 
-void CJobState::RunJobs(void* state)
+void CJobQueue::RunJobs(void* queue) noexcept
 {
-    CJobState& jobs = *static_cast<CJobState*>(state);
+    CJobQueue& jobs = *static_cast<CJobQueue*>(queue);
     do {
         try {
-            DigestWorker(&jobs, jobs.m_running);
+            DigestWorker(&jobs.m_state, jobs.m_running);
         } catch (...) {
             // Out of memory for the result text: this job ends, the next may run.
         }

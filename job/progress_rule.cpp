@@ -1,5 +1,7 @@
-// ReadChunkWithProgress and the progress rule.
-#include "job/chunk_reader.h"
+// ReadChunkWithProgress and the progress rule: every chunk of the engine's
+// file loop is counted toward the running job before it is read, and moves
+// the job's bar.
+#include "digest/chunk_reader.h"
 
 #include "job/job_state.h"
 #include "platform/file.h"
@@ -10,7 +12,7 @@ std::uint32_t ReadChunkWithProgress(void* buffer, std::uint32_t length, CFile& f
 {
     CJobState& job = *g_pMainDlg;
     if (job.StopRequested())
-        throw CJobStopped();
+        throw CReadingStopped();
 
     // Counted before the read, whatever the read then returns.
     job.m_doneBytes += length;
@@ -20,7 +22,7 @@ std::uint32_t ReadChunkWithProgress(void* buffer, std::uint32_t length, CFile& f
         const double quotient = static_cast<double>(job.m_doneBytes) / static_cast<double>(job.m_totalBytes);
         const auto percent = static_cast<float>(quotient * 100.0);
         const auto truncated = static_cast<std::int64_t>(percent);
-        job.m_progressSink.SetPos(static_cast<int>(static_cast<std::uint32_t>(truncated)));
+        job.Progress().SetPos(static_cast<int>(static_cast<std::uint32_t>(truncated)));
     }
     return file.Read(buffer, length);
 }
