@@ -5,8 +5,12 @@
 # Only executables: the project builds no DLL.
 #
 # The rule is CMake's own for mingw-w64 less <FLAGS>, the compile flags, which
-# hold Clang's --target= and header folders that GCC's driver does not take;
-# the link options (<LINK_FLAGS>) stay.
+# hold Clang's own (the C++ header folders, -femulated-tls) that GCC's driver
+# does not take; the link options (<LINK_FLAGS>) stay.
+#
+# ld says "duplicate section `.rdata$_ZTS...' has different size" for type
+# names that both compilers emit: the same text, which GCC pads to four bytes
+# and asks to be of the same size everywhere. It keeps one copy; harmless.
 foreach(lang C CXX)
   if(lang STREQUAL "C")
     set(driver ${KORVANE_MINGW_GCC})
