@@ -1,4 +1,4 @@
-// korvane_open_floor FOLDER: what the files of FOLDER cost a plain program
+// korvane_open_floor FOLDER: what the *.bin files of FOLDER cost a plain program
 // that opens each file for its length, then again to read it to its end, one
 // file after another: the floor for a batch of small files, whose time is
 // mostly its opens. Prints "files=N seconds=S".
@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
     std::vector<std::string> paths;
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    const HANDLE search = FindFirstFileA((folder + "\\*.bin").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))

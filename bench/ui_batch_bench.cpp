@@ -1,4 +1,4 @@
-// korvane_batch_bench FOLDER: drops every file of FOLDER, in the order of
+// korvane_batch_bench FOLDER: drops every *.bin file of FOLDER, in the order of
 // their names, onto the real main dialog, and prints
 //
 //   files=N seconds=S job_seconds=J worst_wait_ms=W ws_above_idle=BYTES
@@ -35,7 +35,7 @@ std::vector<std::string> FilesOf(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    const HANDLE search = FindFirstFileA((folder + "\\*.bin").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {

@@ -1,12 +1,14 @@
 // Job order: jobs run one at a time in start order, each on the list as it
 // stood at its start, and at most one waits; stopping, dropping and waiting.
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/file.h"
 #include "support/recording_job.h"
 #include "support/test_files.h"
 
@@ -171,6 +173,34 @@ TEST(JobQueue, DestructionStopsTheJobsAndWaitsForTheWorkersLastTouch)
     ASSERT_TRUE(WaitFor([] { return g_routineReturned.load(); }, 10s));
     EXPECT_EQ(calls->load(), atDestruction) << "a worker outlived its job state";
     EXPECT_LT(atDestruction, 5 * 4096) << "the jobs were stopped, not run to their end";
+}
+
+// A read that never returns, as on a dead share: ending the jobs waits its
+// bound, then ends the process without freeing what the reading thread may
+// still touch.
+std::atomic<bool> g_readBlocked{false};
+
+TEST(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsBound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string big = dir.Write("big", PatternBytes(1 << 20));
+    EXPECT_EXIT(
+        {
+            CFile::SetReadFault([](std::uint64_t) {
+                g_readBlocked = true;
+                for (;;)
+                    std::this_thread::sleep_for(1h);
+                return true;
+            });
+            auto job = std::make_unique<RecordingJob>();
+            job->m_files.Append(big);
+            job->jobs.Start();
+            WaitFor([] { return g_readBlocked.load(); }, 10s);
+            job.reset();
+            std::_Exit(0);  // not reached: the reading thread is still inside its read
+        },
+        testing::ExitedWithCode(CJobQueue::kBlockedExitStatus), "");
 }
 
 }  // namespace

@@ -46,6 +46,14 @@ TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
     EXPECT_EQ(wakes, 3);
     now += CResultPacer::kMinPause;
     EXPECT_EQ(TakeAndShow(), "x\r\n");
+
+    // The job's last line, whose wake could not be posted (a full queue):
+    // the window's catch-up timer takes it all the same.
+    wakeWorks = false;
+    pacer.SetResultText("x\r\ny\r\n", false, true);
+    EXPECT_TRUE(pacer.Pending());
+    EXPECT_EQ(TakeAndShow(), "x\r\ny\r\n");
+    EXPECT_FALSE(pacer.Pending());
 }
 
 TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCost)

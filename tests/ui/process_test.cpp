@@ -1,7 +1,8 @@
 // The real program in a process of its own, driven from this one as a user
 // would drive it: closed while it digests a large file, it ends at once, with
-// exit code 0, every time; OK held down during a long job costs it no thread
-// and no memory per press.
+// exit code 0, every time; closed while its read blocks, it ends as soon as a
+// bare window would; OK held down during a long job costs it no thread and no
+// memory per press.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include "dialog_driver.h"
 #include "process_figures.h"
 #include "support/other_process.h"
+#include "support/slow_fs.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -229,5 +232,106 @@ TEST(HoldingEnter, AThousandOkPressesDuringALongJobCostNoThreadAndNoMemoryEach)
     EXPECT_LE(during.privateBytes, before.privateBytes + (8u << 20)) << "memory per waiting job";
     EXPECT_LE(after.threads, before.threads);
 }
+
+// --- A read that blocks, as on a dead share --------------------------------------
+
+// A visible window of the process whose caption is title, or null.
+struct WindowSearch {
+    DWORD processId;
+    std::wstring title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || WideText(window) != search.title)
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& title)
+{
+    WindowSearch search{processId, title, nullptr};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// How the user closes a program whose read blocks.
+enum class BlockedClose { EscapeKey, CloseTwice, WithTheAboutBoxOpen };
+
+// How long a process takes from a close to its end, on this display: a bare
+// window's close, the program with nothing to do.
+double BareCloseMs()
+{
+    static const double bare = [] {
+        ProgramProcess program;
+        HWND dialog = nullptr;
+        program.Show(dialog);
+        const auto close = Clock::now();
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        program.WaitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(kJobDeadline));
+        return Milliseconds(Clock::now() - close);
+    }();
+    return bare;
+}
+
+class Closing : public testing::TestWithParam<BlockedClose> {};
+
+TEST_P(Closing, EndsTheProcessWithinHalfASecondOfABareWindowsClose)
+{
+    const std::string blocks = SlowFsPath(kSlowFsBlocksName);
+    if (blocks.empty())
+        GTEST_SKIP() << SlowFsMissing();
+    const double bare = BareCloseMs();
+
+    ProgramProcess program;
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(program.Show(dialog));
+    ASSERT_TRUE(SetDlgItemTextA(dialog, IDC_PATH_EDIT, blocks.c_str()));
+    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    // The bar moves with the part before the block, then stands: the read is
+    // blocked for a minute.
+    const HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(bar, PBM_GETPOS, 0, 0) > 0; }, kJobDeadline));
+    std::this_thread::sleep_for(300ms);
+
+    const auto close = Clock::now();
+    switch (GetParam()) {
+    case BlockedClose::EscapeKey:
+        PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+        break;
+    case BlockedClose::CloseTwice:
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        break;
+    case BlockedClose::WithTheAboutBoxOpen: {
+        PostMessageA(dialog, WM_SYSCOMMAND, 0x0010, 0);
+        HWND about = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (about = FindProcessWindow(GetProcessId(program.Handle()), L"关于 Korvane")) != nullptr; },
+                            kWindowDeadline));
+        PostMessageA(dialog, WM_CLOSE, 0, 0);  // as the task bar's close would
+        std::this_thread::sleep_for(100ms);
+        EXPECT_TRUE(IsWindow(about)) << "the About box is the user's to close";
+        PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        break;
+    }
+    }
+    ASSERT_TRUE(program.WaitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(kJobDeadline)))
+        << "the program waited for its read";
+    const double closeMs = Milliseconds(Clock::now() - close);
+    std::cout << "[ figures  ] close with a read blocked: " << closeMs << " ms; a bare window's: " << bare << " ms"
+              << std::endl;
+    EXPECT_LT(closeMs, bare + 500 + (GetParam() == BlockedClose::WithTheAboutBoxOpen ? 100 + bare : 0));
+    EXPECT_EQ(program.ExitCode(), static_cast<DWORD>(CJobQueue::kBlockedExitStatus))
+        << "it ended without waiting for the read, and said so";
+}
+
+INSTANTIATE_TEST_SUITE_P(SlowFsReadBlocked, Closing,
+                         testing::Values(BlockedClose::EscapeKey, BlockedClose::CloseTwice,
+                                         BlockedClose::WithTheAboutBoxOpen));
 
 }  // namespace

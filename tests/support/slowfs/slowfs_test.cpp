@@ -63,6 +63,10 @@ TEST(SlowFs, ChangesBinIsWrittenWhileItIsRead)
         ASSERT_TRUE(file.Open(path.c_str()));
         ReadPieces(file, read, kSlowFsChangesSize);
         EXPECT_EQ(file.GetLength(), kSlowFsChangesSize);
+        // Its length stayed, its time of last change moved: the bytes read are
+        // no version of the file, and its end says so.
+        char piece[1024];
+        EXPECT_THROW(file.Read(piece, sizeof piece), CFileException);
     }
     ASSERT_EQ(read.size(), kSlowFsChangesSize);
     EXPECT_TRUE(read.compare(0, kSlowFsChangeFrom, SlowFsBytes(0, kSlowFsChangeFrom)) == 0);
