@@ -4,6 +4,7 @@
 #include <new>
 
 #include "job/worker.h"
+#include "platform/file.h"
 #include "platform/process.h"
 
 CJobQueue::CJobQueue(CJobState& state) : m_state(state) {}
@@ -11,7 +12,12 @@ CJobQueue::CJobQueue(CJobState& state) : m_state(state) {}
 CJobQueue::~CJobQueue()
 {
     Stop();
-    if (!WaitIdle(kEndWait))
+    // A worker that reads on stops at its next chunk; one stuck in a call of
+    // the system is asked to give it up, where the system can.
+    if (WaitIdle(kEndWait / 5))
+        return;
+    CFile::CancelBlockedCalls();
+    if (!WaitIdle(kEndWait - kEndWait / 5))
         EndProcessNow(kBlockedExitStatus);
 }
 

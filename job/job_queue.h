@@ -29,9 +29,11 @@ public:
     CJobQueue(const CJobQueue&) = delete;
     CJobQueue& operator=(const CJobQueue&) = delete;
     // Ends the jobs: stops them (Stop) and waits up to kEndWait for the worker
-    // to let go of the job state. A worker still inside a read then (a dead
-    // share, a dying drive) may touch the state whenever that read returns,
-    // so nothing may be freed: the process ends here, with kBlockedExitStatus.
+    // to let go of the job state, asking the system on the way to cancel the
+    // opens and reads under way (CFile::CancelBlockedCalls). A worker still
+    // inside a read then (a dead share, a dying drive) may touch the state
+    // whenever that read returns, so nothing may be freed: the process ends
+    // here, with kBlockedExitStatus.
     ~CJobQueue();
 
     // Starts a job on a copy of the state's m_files as it stands now: at once

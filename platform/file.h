@@ -73,6 +73,11 @@ public:
 
     bool IsOpen() const { return m_handle != kNoHandle; }
 
+    // Asks the system to cancel the opens and reads of files that are under
+    // way on any thread now, so that a thread stuck in one (a dead share)
+    // gets a failure back; where the system cannot, they go on. For closing.
+    static void CancelBlockedCalls();
+
     // For tests: fault(offset) is asked before every read from the system,
     // with the offset of the first byte that read would fetch; true makes that
     // read fail as a failing disk would. Null (the default) injects nothing.

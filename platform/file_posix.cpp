@@ -68,6 +68,12 @@ CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
     return fd;
 }
 
+void CFile::CancelBlockedCalls()
+{
+    // POSIX has no call that cancels another thread's read; closing ends the
+    // process instead where a read is stuck.
+}
+
 bool CFile::LengthNative(NativeHandle handle, std::uint64_t& length)
 {
     struct stat info {};

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -107,10 +108,58 @@ HANDLE OpenExisting(const char* path, FileOpenError& error)
     return INVALID_HANDLE_VALUE;
 }
 
+// The threads inside an open or a read of ours now, by id, for
+// CancelBlockedCalls. A thread takes a free slot for the call and gives it
+// back after; with more threads than slots a call simply goes unnoted.
+constexpr std::size_t kCallSlots = 64;
+std::atomic<DWORD> g_callers[kCallSlots];
+
+class CBlockingCall {
+public:
+    CBlockingCall()
+    {
+        const DWORD self = GetCurrentThreadId();
+        for (std::size_t i = 0; i < kCallSlots; ++i) {
+            DWORD free = 0;
+            if (g_callers[i].compare_exchange_strong(free, self)) {
+                m_slot = &g_callers[i];
+                return;
+            }
+        }
+    }
+    ~CBlockingCall()
+    {
+        if (m_slot)
+            m_slot->store(0);
+    }
+    CBlockingCall(const CBlockingCall&) = delete;
+    CBlockingCall& operator=(const CBlockingCall&) = delete;
+
+private:
+    std::atomic<DWORD>* m_slot = nullptr;
+};
+
 }  // namespace
+
+void CFile::CancelBlockedCalls()
+{
+    for (std::atomic<DWORD>& caller : g_callers) {
+        const DWORD id = caller.load();
+        if (!id)
+            continue;
+        // The thread may have left the call meanwhile and begun another: that
+        // one fails instead, which closing wants as well.
+        const HANDLE thread = OpenThread(THREAD_TERMINATE, FALSE, id);
+        if (thread) {
+            CancelSynchronousIo(thread);
+            CloseHandle(thread);
+        }
+    }
+}
 
 CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
 {
+    const CBlockingCall call;
     const HANDLE file = OpenExisting(path, error);
     if (file == INVALID_HANDLE_VALUE)
         return kNoHandle;
@@ -135,6 +184,7 @@ bool CFile::LengthNative(NativeHandle handle, std::uint64_t& length)
 
 bool CFile::ReadNative(NativeHandle handle, void* buffer, std::uint32_t count, std::uint32_t& placed)
 {
+    const CBlockingCall call;
     DWORD got = 0;
     if (!ReadFile(ToHandle(handle), buffer, count, &got, nullptr))
         return false;
