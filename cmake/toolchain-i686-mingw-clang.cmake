@@ -43,9 +43,4 @@ string(APPEND CMAKE_CXX_FLAGS_INIT " -femulated-tls")
 # GCC's driver links (the rules in the file named here replace CMake's).
 set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/link-with-mingw-gcc.cmake)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${KORVANE_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-target.cmake)

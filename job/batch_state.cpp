@@ -197,23 +197,26 @@ CBatchState::Take CBatchState::Next(Item& item, bool wait)
     return item.file ? Take::File : Take::Alone;
 }
 
-void CBatchState::Finished(std::uint32_t index, std::unique_ptr<CFile> file, const FileDigest& digest)
+void CBatchState::HandBack(std::uint32_t index, std::unique_ptr<CFile> file)
 {
-    Lock lock(m_lock);
+    // An open file's key goes with its close; an Alone file was never open here.
     if (file)
         m_handedBack.push_back(Item{index, std::move(file), 0});
     else
         m_keys.erase(PathKey(PathAt(index)));
+}
+
+void CBatchState::Finished(std::uint32_t index, std::unique_ptr<CFile> file, const FileDigest& digest)
+{
+    Lock lock(m_lock);
+    HandBack(index, std::move(file));
     Line(lock, index, digest);
 }
 
 void CBatchState::Dropped(std::uint32_t index, std::unique_ptr<CFile> file)
 {
     Lock lock(m_lock);
-    if (file)
-        m_handedBack.push_back(Item{index, std::move(file), 0});
-    else
-        m_keys.erase(PathKey(PathAt(index)));
+    HandBack(index, std::move(file));
     --m_inFlight;
     m_changed.NotifyAll();
 }

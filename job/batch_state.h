@@ -99,6 +99,7 @@ private:
     // The opener's parts.
     bool OpenableLocked() const;
     bool CloseHandedBack(Lock& lock);
+    void HandBack(std::uint32_t index, std::unique_ptr<CFile> file);
     bool OpenNext(Lock& lock);
     void Line(Lock& lock, std::uint32_t index, const FileDigest& digest);
     void ShowPosition();

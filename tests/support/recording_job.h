@@ -35,7 +35,7 @@ private:
 };
 
 // Sets g_pMainDlg to itself, as the main dialog does; its jobs run in jobs.
-class RecordingJob : public RecordingSinks, public CJobState {
+class RecordingJob final : public RecordingSinks, public CJobState {
 public:
     RecordingJob() { g_pMainDlg = this; }
 
