@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "folder_files.h"
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -17,15 +19,8 @@ int main(int argc, char** argv)
     }
     const std::string folder = argv[1];
     std::vector<std::string> paths;
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*.bin").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                paths.push_back(folder + "\\" + found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    for (const std::string& name : BinFilesOf(folder))
+        paths.push_back(folder + "\\" + name);
 
     static char buffer[64 << 10];
     unsigned long long bytes = 0;

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "folder_files.h"
 #include "support/drop_files.h"
 #include "support/test_files.h"
 #include "ui/res/resource.h"
@@ -30,22 +31,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> FilesOf(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "\\*.bin").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string ContentOf(const std::string& path)
 {
@@ -71,7 +56,7 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
     std::vector<std::string> paths;
     std::string expected;
-    for (const std::string& name : FilesOf(folder)) {
+    for (const std::string& name : BinFilesOf(folder)) {
         paths.push_back(folder + "\\" + name);
         expected += Line(name, Md5Hex(ContentOf(paths.back())));
     }

@@ -78,16 +78,10 @@ void CMd5Lanes::Run()
         return;
 
     if (holding < m_breakEven) {
-        const Md5BlockFunction fold = ActiveMd5Blocks();
         for (std::size_t lane = 0; lane < m_laneCount; ++lane) {
             if (m_blocks[lane] == 0)
                 continue;
-            std::uint32_t state[4] = {m_words.a[lane], m_words.b[lane], m_words.c[lane], m_words.d[lane]};
-            fold(state, m_next[lane], m_blocks[lane]);
-            m_words.a[lane] = state[0];
-            m_words.b[lane] = state[1];
-            m_words.c[lane] = state[2];
-            m_words.d[lane] = state[3];
+            FoldAlone(lane, m_next[lane], m_blocks[lane]);
             m_next[lane] += 64 * m_blocks[lane];
             m_blocks[lane] = 0;
         }
@@ -127,11 +121,8 @@ void CMd5Lanes::End(std::size_t lane, const unsigned char* tail, std::size_t siz
     if (tail == nullptr && size > 0)
         throw std::invalid_argument("CMd5Lanes::End: no tail at null");
 
-    const Md5BlockFunction fold = ActiveMd5Blocks();
-    std::uint32_t state[4] = {m_words.a[lane], m_words.b[lane], m_words.c[lane], m_words.d[lane]};
     const std::size_t whole = size / 64, rest = size % 64;
-    if (whole > 0)
-        fold(state, tail, whole);
+    FoldAlone(lane, tail, whole);
 
     // The rest, 0x80, zeros, and the length in bits modulo 2^64, low byte
     // first, at the end of one block or, where the rest leaves no room for
@@ -144,9 +135,22 @@ void CMd5Lanes::End(std::size_t lane, const unsigned char* tail, std::size_t siz
     const std::uint64_t bits = (m_length[lane] + size) * 8;
     for (std::size_t i = 0; i < 8; ++i)
         last[64 * lastBlocks - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
-    fold(state, last, lastBlocks);
+    FoldAlone(lane, last, lastBlocks);
 
+    const std::uint32_t state[4] = {m_words.a[lane], m_words.b[lane], m_words.c[lane], m_words.d[lane]};
     for (std::size_t i = 0; i < 16; ++i)
         digest[i] = static_cast<unsigned char>(state[i / 4] >> (8 * (i % 4)));
     m_inMessage[lane] = false;
+}
+
+void CMd5Lanes::FoldAlone(std::size_t lane, const unsigned char* blocks, std::size_t count)
+{
+    if (count == 0)
+        return;
+    std::uint32_t state[4] = {m_words.a[lane], m_words.b[lane], m_words.c[lane], m_words.d[lane]};
+    ActiveMd5Blocks()(state, blocks, count);
+    m_words.a[lane] = state[0];
+    m_words.b[lane] = state[1];
+    m_words.c[lane] = state[2];
+    m_words.d[lane] = state[3];
 }

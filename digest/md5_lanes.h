@@ -71,6 +71,9 @@ public:
 
 private:
     void CheckLane(std::size_t lane) const;
+    // Folds count blocks into lane's words with the single-stream block
+    // function in use.
+    void FoldAlone(std::size_t lane, const unsigned char* blocks, std::size_t count);
 
     Md5LaneWords m_words{};                             // each lane's chaining state
     const unsigned char* m_next[kMd5MaxLanes] = {};     // the lane's first block not yet folded

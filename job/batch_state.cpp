@@ -103,17 +103,27 @@ bool CBatchState::CloseHandedBack(Lock& lock)
     for (const Item& item : closing) {
         if (item.file)
             --m_open;
-        m_keys.erase(PathKey(PathAt(item.index)));
+        m_keys.erase(item.key);
     }
     m_changed.NotifyAll();
     return true;
 }
 
-bool CBatchState::OpenableLocked() const
+const std::string& CBatchState::NextKeyLocked()
+{
+    // Asked whenever the opener looks whether it may open: made once a file.
+    if (m_nextKeyOf != m_next) {
+        m_nextKey = PathKey(PathAt(m_next));
+        m_nextKeyOf = m_next;
+    }
+    return m_nextKey;
+}
+
+bool CBatchState::OpenableLocked()
 {
     // A path listed before whose file is still open waits: in turn.
     return m_next < m_count && m_next < m_measured && m_ready.size() < m_ahead && m_retrying == 0 &&
-           m_keys.count(PathKey(PathAt(m_next))) == 0;
+           m_keys.count(NextKeyLocked()) == 0;
 }
 
 bool CBatchState::OpenNext(Lock& lock)
@@ -121,14 +131,14 @@ bool CBatchState::OpenNext(Lock& lock)
     if (!OpenableLocked())
         return false;
     const std::uint32_t index = m_next;
-    const std::string key = PathKey(PathAt(index));
+    const std::string key = NextKeyLocked();
     m_keys.insert(key);
     ++m_next;
     ++m_inFlight;
     if (index + 1 == m_count && m_inFlight == 1 && m_open == 0) {
         // The last file, and no other is open: it goes the one stream's way,
         // read ahead, each chunk through the chunk reader.
-        m_ready.push_back(Item{index, nullptr, 0});
+        m_ready.push_back(Item{index, nullptr, 0, key});
         m_changed.NotifyAll();
         return true;
     }
@@ -154,7 +164,7 @@ bool CBatchState::OpenNext(Lock& lock)
         lock.lock();
         if (file->IsOpen()) {
             --m_opening;
-            m_ready.push_back(Item{index, std::move(file), length});
+            m_ready.push_back(Item{index, std::move(file), length, key});
             m_changed.NotifyAll();
             return true;
         }
@@ -197,26 +207,27 @@ CBatchState::Take CBatchState::Next(Item& item, bool wait)
     return item.file ? Take::File : Take::Alone;
 }
 
-void CBatchState::HandBack(std::uint32_t index, std::unique_ptr<CFile> file)
+void CBatchState::HandBack(Item item)
 {
     // An open file's key goes with its close; an Alone file was never open here.
-    if (file)
-        m_handedBack.push_back(Item{index, std::move(file), 0});
+    if (item.file)
+        m_handedBack.push_back(std::move(item));
     else
-        m_keys.erase(PathKey(PathAt(index)));
+        m_keys.erase(item.key);
 }
 
-void CBatchState::Finished(std::uint32_t index, std::unique_ptr<CFile> file, const FileDigest& digest)
+void CBatchState::Finished(Item item, const FileDigest& digest)
 {
     Lock lock(m_lock);
-    HandBack(index, std::move(file));
+    const std::uint32_t index = item.index;
+    HandBack(std::move(item));
     Line(lock, index, digest);
 }
 
-void CBatchState::Dropped(std::uint32_t index, std::unique_ptr<CFile> file)
+void CBatchState::Dropped(Item item)
 {
     Lock lock(m_lock);
-    HandBack(index, std::move(file));
+    HandBack(std::move(item));
     --m_inFlight;
     m_changed.NotifyAll();
 }

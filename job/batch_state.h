@@ -58,10 +58,12 @@ public:
     void RunOpener();
 
     // A file for a lane.
+    // Goes to a lane and comes back with its line (Finished or Dropped).
     struct Item {
         std::uint32_t index = 0;
         std::unique_ptr<CFile> file;  // open, its length taken; null: Alone
         std::uint64_t length = 0;     // at its open
+        std::string key;              // its path's key, held while it is open
     };
     enum class Take {
         File,   // item.file is the lane's
@@ -71,11 +73,10 @@ public:
     };
     // With wait, blocks while the answer would be Wait.
     Take Next(Item& item, bool wait);
-    // A lane's file read to its end, or not: its line, and the file to close.
-    // file is null for an Alone file.
-    void Finished(std::uint32_t index, std::unique_ptr<CFile> file, const FileDigest& digest);
+    // A file read to its end, or not: its line, and the file to close.
+    void Finished(Item item, const FileDigest& digest);
     // A file whose line is not to be written: the batch is ending.
-    void Dropped(std::uint32_t index, std::unique_ptr<CFile> file);
+    void Dropped(Item item);
     // A lane worker has ended (Run returned or threw).
     void LaneWorkerDone();
 
@@ -97,9 +98,10 @@ private:
     template <typename Ready>
     bool WaitUntil(Lock& lock, Ready ready);
     // The opener's parts.
-    bool OpenableLocked() const;
+    bool OpenableLocked();
+    const std::string& NextKeyLocked();
     bool CloseHandedBack(Lock& lock);
-    void HandBack(std::uint32_t index, std::unique_ptr<CFile> file);
+    void HandBack(Item item);
     bool OpenNext(Lock& lock);
     void Line(Lock& lock, std::uint32_t index, const FileDigest& digest);
     void ShowPosition();
@@ -119,6 +121,8 @@ private:
     unsigned m_retrying = 0;        // held files waiting to be opened again: no other opens meanwhile
     unsigned m_lanesRunning;
     std::set<std::string> m_keys;   // the keys of the paths open, or about to be
+    std::string m_nextKey;          // the key of the file m_nextKeyOf
+    std::uint32_t m_nextKeyOf = ~std::uint32_t{0};
     std::deque<Item> m_ready;       // open, for the lanes
     std::vector<Item> m_handedBack; // for the opener to close
     std::map<std::uint32_t, std::string> m_lines;  // lines that wait for those before them

@@ -46,14 +46,14 @@ void CLaneWorker::Run()
 
 bool CLaneWorker::Busy() const
 {
-    return std::any_of(m_lane.begin(), m_lane.end(), [](const Lane& lane) { return lane.file != nullptr; });
+    return std::any_of(m_lane.begin(), m_lane.end(), [](const Lane& lane) { return lane.item.file != nullptr; });
 }
 
 bool CLaneWorker::Fill()
 {
     for (std::size_t i = 0; i < m_lane.size() && !m_listDone; ++i) {
         Lane& lane = m_lane[i];
-        while (!lane.file && !m_listDone) {
+        while (!lane.item.file && !m_listDone) {
             CBatchState::Item item;
             const CBatchState::Take take = m_batch.Next(item, !Busy());
             if (take == CBatchState::Take::Wait)
@@ -63,12 +63,10 @@ bool CLaneWorker::Fill()
                 break;
             }
             if (take == CBatchState::Take::Alone) {
-                DigestAlone(item.index);
+                DigestAlone(std::move(item));
                 continue;
             }
-            lane.index = item.index;
-            lane.file = std::move(item.file);
-            lane.length = item.length;
+            lane.item = std::move(item);
             lane.offset = lane.counted = 0;
             lane.given = lane.kept = 0;
             m_lanes.Begin(i);
@@ -80,7 +78,7 @@ bool CLaneWorker::Fill()
 void CLaneWorker::Feed()
 {
     for (std::size_t i = 0; i < m_lane.size(); ++i) {
-        if (m_lane[i].file && m_lanes.Blocks(i) == 0)
+        if (m_lane[i].item.file && m_lanes.Blocks(i) == 0)
             Read(i);
     }
 }
@@ -97,7 +95,7 @@ void CLaneWorker::Read(std::size_t i)
     // Counted before the read, as the one stream counts: its chunks up to the
     // end of this read, and no further than its last, the one that finds the
     // end.
-    const std::uint64_t last = ChunksTo(lane.length) + 1;
+    const std::uint64_t last = ChunksTo(lane.item.length) + 1;
     const std::uint64_t upTo = std::min(ChunksTo(lane.offset + want), last);
     if (upTo > lane.counted) {
         m_batch.Count((upTo - lane.counted) * kChunk);
@@ -106,7 +104,7 @@ void CLaneWorker::Read(std::size_t i)
 
     std::uint32_t got = 0;
     try {
-        got = lane.file->ReadDirect(lane.buffer + lane.kept, want);
+        got = lane.item.file->ReadDirect(lane.buffer + lane.kept, want);
     } catch (const CFileException&) {
         FileDigest failed;
         failed.readEnd = FileReadEnd::Failed;
@@ -136,25 +134,24 @@ void CLaneWorker::Read(std::size_t i)
 
 void CLaneWorker::End(std::size_t i, const FileDigest& digest)
 {
-    Lane& lane = m_lane[i];
-    m_batch.Finished(lane.index, std::move(lane.file), digest);
+    m_batch.Finished(std::move(m_lane[i].item), digest);
 }
 
-void CLaneWorker::DigestAlone(std::uint32_t index)
+void CLaneWorker::DigestAlone(CBatchState::Item item)
 {
     // The file's own path, exactly as one stream takes it: read ahead, each
     // chunk through the chunk reader.
-    const FileDigest digest = ComputeFileDigest(m_batch.PathAt(index).c_str());
+    const FileDigest digest = ComputeFileDigest(m_batch.PathAt(item.index).c_str());
     if (digest.readEnd == FileReadEnd::Stopped)
-        m_batch.Dropped(index, nullptr);
+        m_batch.Dropped(std::move(item));
     else
-        m_batch.Finished(index, nullptr, digest);
+        m_batch.Finished(std::move(item), digest);
 }
 
 void CLaneWorker::DropAll()
 {
     for (Lane& lane : m_lane) {
-        if (lane.file)
-            m_batch.Dropped(lane.index, std::move(lane.file));
+        if (lane.item.file)
+            m_batch.Dropped(std::move(lane.item));
     }
 }

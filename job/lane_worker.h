@@ -37,10 +37,8 @@ public:
 
 private:
     struct Lane {
-        std::uint32_t index = 0;      // the file's place in the list
-        std::unique_ptr<CFile> file;  // null: the lane is free
+        CBatchState::Item item;       // its file; none: the lane is free
         unsigned char* buffer = nullptr;
-        std::uint64_t length = 0;     // at its open
         std::uint64_t offset = 0;     // bytes read so far
         std::uint64_t counted = 0;    // chunks counted so far
         std::uint32_t given = 0;      // bytes of the buffer given to the lanes
@@ -54,7 +52,7 @@ private:
     void Feed();
     void Read(std::size_t lane);
     void End(std::size_t lane, const FileDigest& digest);
-    void DigestAlone(std::uint32_t index);
+    void DigestAlone(CBatchState::Item item);
     void DropAll();
     bool Busy() const;
 

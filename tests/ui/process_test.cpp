@@ -42,6 +42,31 @@ double Milliseconds(Clock::duration duration)
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
+// A visible window of the process whose caption is title, or null.
+struct WindowSearch {
+    DWORD processId;
+    std::wstring title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || WideText(window) != search.title)
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& title)
+{
+    WindowSearch search{processId, title, nullptr};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A korvane.exe process; ended by force if a test leaves it running.
 class ProgramProcess {
 public:
@@ -74,14 +99,8 @@ public:
     void Show(HWND& dialog) const
     {
         ASSERT_TRUE(m_started) << "cannot start " << ProgramPath();
-        DialogSearch search{m_process.dwProcessId, nullptr};
-        WaitFor(
-            [&] {
-                EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
-                return search.found != nullptr;
-            },
-            kWindowDeadline);
-        dialog = search.found;
+        WaitFor([&] { return (dialog = FindProcessWindow(m_process.dwProcessId, L"Korvane")) != nullptr; },
+                kWindowDeadline);
         ASSERT_NE(dialog, nullptr) << "the program showed no dialog";
     }
 
@@ -98,23 +117,6 @@ public:
     }
 
 private:
-    struct DialogSearch {
-        DWORD processId;
-        HWND found;
-    };
-
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM context)
-    {
-        auto& search = *reinterpret_cast<DialogSearch*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == search.processId && IsWindowVisible(window) && WideText(window) == L"Korvane") {
-            search.found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
     PROCESS_INFORMATION m_process = {};
     bool m_started = false;
 };
@@ -234,31 +236,6 @@ TEST(HoldingEnter, AThousandOkPressesDuringALongJobCostNoThreadAndNoMemoryEach)
 }
 
 // --- A read that blocks, as on a dead share --------------------------------------
-
-// A visible window of the process whose caption is title, or null.
-struct WindowSearch {
-    DWORD processId;
-    std::wstring title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
-{
-    auto& search = *reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || !IsWindowVisible(window) || WideText(window) != search.title)
-        return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
-HWND FindProcessWindow(DWORD processId, const std::wstring& title)
-{
-    WindowSearch search{processId, title, nullptr};
-    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // How the user closes a program whose read blocks.
 enum class BlockedClose { EscapeKey, CloseTwice, WithTheAboutBoxOpen };
