@@ -1,4 +1,4 @@
-# Link rules for the Clang build for mingw-w64 (toolchain-i686-mingw-clang.cmake):
+# Link rules for the Clang build for mingw-w64 (mingw-clang.cmake):
 # GCC's driver links what Clang compiled, so that GCC's own start files and
 # static runtime (libstdc++, libgcc, winpthreads) go in, as in the GCC build.
 # Loaded by CMake after its own rules for each language, which it replaces.

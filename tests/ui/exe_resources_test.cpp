@@ -1,10 +1,14 @@
-// The version block and the icon group of the built korvane.exe, read from
-// the file itself as Explorer reads them: the UI tests link the resource
-// objects too, but only the program's file shows what ships.
+// The version block, the icon group and the processor of the built
+// korvane.exe, read from the file itself as Explorer and the loader read them:
+// the UI tests link the resource objects too, but only the program's file
+// shows what ships.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,11 +36,18 @@ const std::pair<const wchar_t*, const wchar_t*> kStrings[] = {
     {L"ProductVersion", kVersionText},
 };
 
-// A copy of one resource of korvane.exe of the same build (build/win32/app/
-// beside build/win32/tests/ui/), loaded as a data file; empty when it has none.
+// korvane.exe of the same build (build/<preset>/app/ beside
+// build/<preset>/tests/ui/).
+std::string ProgramPath()
+{
+    return TestProgramFolder() + "..\\..\\app\\korvane.exe";
+}
+
+// A copy of one resource of the program, loaded as a data file; empty when it
+// has none.
 std::vector<BYTE> ProgramResource(LPCWSTR type, WORD id)
 {
-    const std::string path = TestProgramFolder() + "..\\..\\app\\korvane.exe";
+    const std::string path = ProgramPath();
     const HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_NE(module, nullptr) << "cannot load " << path << " as a data file: " << GetLastError();
     const HRSRC info = module ? FindResourceW(module, MAKEINTRESOURCEW(id), type) : nullptr;
@@ -165,6 +176,34 @@ TEST(ProgramFile, HasTheIconGroupOfEverySize)
     std::sort(entries.begin(), entries.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(entries, expected);
+}
+
+// The processor the program is built for, from its file header, and the one
+// its manifest names, are those of this test program: the suites tested the
+// build they name. The line printed says which build a run of the suites ran.
+TEST(ProgramFile, IsBuiltForTheProcessorOfTheseTests)
+{
+    std::ifstream file(ProgramPath(), std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_GE(bytes.size(), 0x40u) << "cannot read " << ProgramPath();
+    DWORD header = 0;  // where the PE header starts: the DOS header's last field
+    std::memcpy(&header, &bytes[0x3C], sizeof header);
+    ASSERT_LE(header + 6u, bytes.size());
+    ASSERT_EQ(std::memcmp(&bytes[header], "PE\0\0", 4), 0);
+    WORD machine = 0;
+    std::memcpy(&machine, &bytes[header + 4], sizeof machine);
+
+    const bool wide = sizeof(void*) == 8;
+    std::cout << "korvane.exe: machine 0x" << std::hex << machine << std::dec
+              << (machine == IMAGE_FILE_MACHINE_I386 ? " (i686)" : machine == IMAGE_FILE_MACHINE_AMD64 ? " (x86-64)" : "")
+              << '\n';
+    EXPECT_EQ(machine, wide ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+
+    const std::vector<BYTE> manifest = ProgramResource(MAKEINTRESOURCEW(24) /* RT_MANIFEST */, 1);
+    const std::string text(manifest.begin(), manifest.end());
+    EXPECT_NE(text.find(wide ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\""),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace
