@@ -2,12 +2,13 @@
 // the program itself: the Windows build has no benchmark library.
 //
 // One source, two programs, so that both sides are measured the same way:
-// - built for Windows (the win32 preset), it measures our engine in each block
+// - built for Windows (the win32 or win64 preset), it measures our engine in each block
 //   function the machine can run, and the multi-buffer engine on one core: 16
 //   streams of 1 MiB through CMd5Lanes in each lane form the machine can run,
 //   and the same streams one after another in the chosen single-stream form;
-// - built with KORVANE_BENCH_OPENSSL as a 32-bit Linux program, it measures
-//   OpenSSL's 32-bit MD5, the reference for the first on the same processor.
+// - built with KORVANE_BENCH_OPENSSL as a Linux program of the same width, it
+//   measures OpenSSL's MD5 of that width, the reference for the first on the
+//   same processor.
 //
 // Each figure is the median of kRuns runs of about kRunSeconds each; the runs
 // of the figures take turns, so that a change in the machine's load touches

@@ -1,7 +1,8 @@
 # The demonstration that scripts/run gives without a display, and that
 # scripts/test gives the packaged program: a few sample files digested through
 # the real dialog. Needs korvane_wine_env --virtual (common.sh) and the driver
-# build/win32/tools/korvane_demo.exe.
+# of the Windows build that runs here, build/$KORVANE_WIN/tools/korvane_demo.exe
+# (korvane_windows_build).
 
 # korvane_demo EXE SCREENSHOT: runs EXE on a virtual desktop, has the driver
 # type each sample's path and press OK, saves a screenshot, and prints the
@@ -23,7 +24,7 @@ korvane_demo() {
   # the two starts the desktop owns it, and stays until every program on it
   # has ended, which korvane.exe here never does: so neither is waited for,
   # only the driver's result file.
-  wine explorer /desktop=korvane,640x480 "$KORVANE_ROOT/build/win32/tools/korvane_demo.exe" \
+  wine explorer /desktop=korvane,640x480 "$KORVANE_ROOT/build/$KORVANE_WIN/tools/korvane_demo.exe" \
     "$(winepath -w "$samples/result.txt")" "${paths[@]}" >/dev/null 2>&1 &
   for _ in $(seq 600); do [ -e "$samples/result.txt" ] && break; sleep 0.1; done
   if [ ! -e "$samples/result.txt" ]; then
