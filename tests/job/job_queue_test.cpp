@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "job/batch.h"
 #include "platform/file.h"
 #include "support/recording_job.h"
 #include "support/test_files.h"
@@ -18,6 +19,8 @@ using namespace std::chrono_literals;
 
 class JobOrder : public testing::Test {
 protected:
+    void TearDown() override { AllowBatches(true); }
+
     // Holds the first job at its first position until release opens.
     void HoldFirstJob()
     {
@@ -80,7 +83,10 @@ TEST_F(JobOrder, StopEndsTheRunningJobAtItsNextChunkAndDropsTheWaitingOnes)
 {
     const std::string small = dir.Write("small", "s");
     const std::string big = dir.Write("big", PatternBytes(1 << 20));
-    // Hold the job at its first chunk of the big file, after the small file's line.
+    // Hold the job at its first chunk of the big file, after the small file's
+    // line: one file after another, as a batch may read the big file's chunks
+    // before the small file's line is out.
+    AllowBatches(false);
     job.onPosition = [&](int) {
         if (!job.Texts().empty())
             release.Wait();
