@@ -1,5 +1,6 @@
 // The multi-buffer MD5 block functions: several independent messages side by
-// side in the 32-bit lanes of one vector register, one lane each.
+// side in the 32-bit lanes of one vector register, one lane each; and the
+// types that the lanes' manager and the choice among the forms share.
 //
 // Internal to the engine, its tests and its benchmarks. Included by the lane
 // form files, which are compiled for instruction sets that the processor may
@@ -8,6 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
+
+// The lane forms, one block function each.
+enum class Md5LaneForm {
+    Sse2,    // 4 lanes
+    Avx2,    // 8 lanes
+    Avx512,  // 16 lanes
+};
 
 // The most lanes of any form: the 16 of the AVX-512 form.
 constexpr std::size_t kMd5MaxLanes = 16;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "digest/md5_blocks.h"
-#include "digest/md5_lanes.h"
+#include "digest/md5_lane_blocks.h"
 
 // "sse2", "avx2" or "avx512".
 const char* Md5LaneFormName(Md5LaneForm form);

@@ -20,12 +20,6 @@
 
 #include "digest/md5_lane_blocks.h"
 
-enum class Md5LaneForm {
-    Sse2,    // 4 lanes
-    Avx2,    // 8 lanes
-    Avx512,  // 16 lanes
-};
-
 class CMd5Lanes {
 public:
     // The lane form in use (the fastest on this machine, unless a test or

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "digest/md5_lane_forms.h"
+#include "digest/md5_lanes.h"
 #include "support/test_files.h"
 
 // Names the form in the test's messages.

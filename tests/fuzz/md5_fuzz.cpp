@@ -33,6 +33,7 @@
 
 #include "digest/md5.h"
 #include "digest/md5_lane_forms.h"
+#include "digest/md5_lanes.h"
 
 namespace {
 
