@@ -13,6 +13,6 @@ public:
     IResultSink& Results() override { return *this; }
     bool StopRequested() const override { return false; }
     void SetPos(int position) override { m_lastPosition = position; }
-    void SetResultText(const std::string&, bool, bool) override {}
+    void AddResultLines(const std::string&, bool, bool) override {}
     int m_lastPosition = 0;
 };

@@ -239,18 +239,16 @@ void CBatchState::Line(Lock&, std::uint32_t index, const FileDigest& digest)
     if (EndingLocked())
         return;
     m_lines.emplace(index, ResultLine(PathAt(index), digest));
-    bool shown = false;
+    const bool starts = m_nextLine == 0;
+    std::string ready;
     for (auto next = m_lines.find(m_nextLine); next != m_lines.end(); next = m_lines.find(m_nextLine)) {
-        m_text += next->second;
+        ready += next->second;
         m_lines.erase(next);
         ++m_nextLine;
-        shown = true;
     }
-    // The lines that came together go to the window as one text.
-    if (shown) {
-        m_job.Results().SetResultText(m_text, !m_textStarted, m_nextLine == m_count);
-        m_textStarted = true;
-    }
+    // The lines that came together go to the window as one.
+    if (!ready.empty())
+        m_job.Results().AddResultLines(ready, starts, m_nextLine == m_count);
 }
 
 void CBatchState::LaneWorkerDone()

@@ -127,8 +127,6 @@ private:
     std::vector<Item> m_handedBack; // for the opener to close
     std::map<std::uint32_t, std::string> m_lines;  // lines that wait for those before them
     std::uint32_t m_nextLine = 0;   // the next line to show
-    std::string m_text;             // the lines shown so far
-    bool m_textStarted = false;     // the first of them has gone to the sink
     int m_shown = -1;               // the last position shown
     bool m_failed = false;
 };

@@ -9,36 +9,49 @@ CResultPacer::CResultPacer(std::function<bool()> wake, std::function<std::uint32
 {
 }
 
-void CResultPacer::SetResultText(const std::string& text, bool startsJob, bool endsJob)
+void CResultPacer::AddResultLines(const std::string& lines, bool startsJob, bool endsJob)
 {
     std::lock_guard<CLock> lock(m_lock);
-    // Within a job each text extends the one before: copy only the new line.
-    if (startsJob)
-        m_text = text;
-    else
-        m_text.append(text, m_text.size(), std::string::npos);
+    // A new job's text replaces the old one, and lets go of its memory.
+    if (m_window == Window::Setting) {
+        if (startsJob) {
+            std::string(lines).swap(m_arrived);
+            m_arrivedStarts = true;
+        } else {
+            m_arrived += lines;
+        }
+    } else if (startsJob) {
+        std::string(lines).swap(m_text);
+    } else {
+        m_text += lines;
+    }
     m_dirty = true;
     m_complete = endsJob;
-    // A job's last line goes out at once, whatever the pause.
-    if (!m_woken || endsJob)
-        m_woken = m_wake();
+    // A job's last line ends a pause at once; during a set or before a Take
+    // that is on its way, the window comes back for it by itself.
+    if (m_window == Window::Idle || (endsJob && m_window == Window::Pausing)) {
+        if (m_wake())
+            m_window = Window::Woken;
+    }
 }
 
 CResultPacer::Next CResultPacer::Take()
 {
     std::lock_guard<CLock> lock(m_lock);
-    m_woken = false;
     Next next;
-    if (!m_dirty)
+    if (!m_dirty) {
+        m_window = Window::Idle;
         return next;
+    }
     const std::uint32_t sinceShown = m_now() - m_shownAt;
     if (!m_complete && sinceShown < m_pause) {
+        m_window = Window::Pausing;
         next.wait = m_pause - sinceShown;
         return next;
     }
-    next.show = true;
-    next.text = m_text;
+    m_window = Window::Setting;
     m_dirty = false;
+    next.text = m_text.c_str();
     return next;
 }
 
@@ -47,6 +60,18 @@ void CResultPacer::Shown(std::uint32_t start)
     std::lock_guard<CLock> lock(m_lock);
     m_shownAt = m_now();
     m_pause = std::max(kMinPause, 10 * (m_shownAt - start));
+    m_window = Window::Woken;
+    if (m_arrivedStarts) {
+        m_text.swap(m_arrived);
+        std::string().swap(m_arrived);
+        m_arrivedStarts = false;
+    } else if (!m_arrived.empty()) {
+        m_text += m_arrived;
+        m_arrived.clear();
+    } else if (m_complete) {
+        // The box holds the job's whole text now, and nothing is to follow it.
+        std::string().swap(m_text);
+    }
 }
 
 bool CResultPacer::Pending()

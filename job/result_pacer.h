@@ -1,17 +1,27 @@
-// CResultPacer: hands a job's result text from the job's thread to the
-// window's thread, so that the job never waits for the window and the window
+// CResultPacer: keeps a job's result text and hands it from the job's thread
+// to the window's, so that the job never waits for the window and the window
 // shows the latest text.
 //
 // Setting a text costs the window more the longer the text is: the edit
 // control lays out every line on each set. Setting the whole text after each
 // of 10,000 small files made a batch quadratic. So until a job's last line a
 // new text is shown only after a pause of ten times what the last set cost (at
-// least kMinPause ms); the texts that arrive meanwhile are shown as one. A
-// job's last text is shown at once.
+// least kMinPause ms); the lines that arrive meanwhile are shown as one text.
+// A job's last line is shown at once.
 //
-// THREADING: SetResultText is called on the job's thread, Take and Shown on
-// the window's. Everything is guarded by m_lock; wake and now are called with
-// it held.
+// Every wake and timer of the window is a round trip to Wine's server, which
+// the job's opens queue behind: so the window is woken once for what it is to
+// show, and told to wait once per pause. Lines that come while it is woken,
+// waits out a pause or sets the text wake it no further (a job's last line
+// ends a pause at once).
+//
+// The text is held here only: the window sets it straight from here, and
+// lines that arrive during the set wait beside it until the set is over.
+//
+// THREADING: AddResultLines is called on the job's thread, Take, Shown and
+// Pending on the window's. Everything is guarded by m_lock; wake and now are
+// called with it held. The text that Take gives is read by the window without
+// the lock until Shown, and nothing changes it meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -28,22 +38,20 @@ public:
     // wrap around.
     CResultPacer(std::function<bool()> wake, std::function<std::uint32_t()> now);
 
-    // A job's text of all lines so far; within a job each text extends the one
-    // before it. startsJob marks a job's first text, endsJob its last.
-    void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
+    void AddResultLines(const std::string& lines, bool startsJob, bool endsJob) override;
 
     // What the window is to do when woken, or when the wait it was given has
-    // passed: show text now (show), ask again after wait ms (wait > 0), or
-    // nothing.
+    // passed: set text now (when not null; then call Shown), ask again after
+    // wait ms (wait > 0), or nothing.
     struct Next {
-        bool show = false;
-        std::string text;
+        const char* text = nullptr;
         std::uint32_t wait = 0;
     };
     Next Take();
 
     // The window has just set the text of the last Take; it began at start
-    // (on the clock of now).
+    // (on the clock of now). The window is to Take again at once: lines may
+    // have come during the set.
     void Shown(std::uint32_t start);
 
     // Whether a text is still to be shown.
@@ -52,14 +60,24 @@ public:
     static constexpr std::uint32_t kMinPause = 50;
 
 private:
+    // What the window will do next of its own accord.
+    enum class Window {
+        Idle,     // nothing: new lines must wake it
+        Woken,    // it will Take soon: a wake is on its way, or a set just ended
+        Pausing,  // it will Take when its wait has passed
+        Setting,  // it is setting m_text, outside the lock
+    };
+
     const std::function<bool()> m_wake;
     const std::function<std::uint32_t()> m_now;
 
     CLock m_lock;
-    std::string m_text;          // the latest job's lines so far
-    bool m_dirty = false;        // the window does not show m_text yet
-    bool m_complete = false;     // m_text holds its job's last line
-    bool m_woken = false;        // a wake is on its way
+    std::string m_text;          // the latest job's lines so far, but for m_arrived
+    std::string m_arrived;       // lines that came during a set, for after it
+    bool m_arrivedStarts = false;  // m_arrived begins a new job's text
+    bool m_dirty = false;        // the window does not show all the lines yet
+    bool m_complete = false;     // the lines end with their job's last
+    Window m_window = Window::Idle;
     std::uint32_t m_shownAt = 0; // when the last set ended
     std::uint32_t m_pause = kMinPause;
 };

@@ -25,7 +25,7 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
         job.m_totalBytes += LengthForTotal(files.GetAt(i));
     }
 
-    std::string result;
+    // The result text so far is kept by the sink, which shows it whole.
     for (std::uint32_t j = 0; j < files.GetCount(); ++j) {
         if (job.StopRequested())
             return 1;
@@ -33,8 +33,7 @@ std::uint32_t DigestWorker(CJobState* dialog, const CFileList& files)
         const FileDigest digest = ComputeFileDigest(path.c_str());
         if (digest.readEnd == FileReadEnd::Stopped)
             return 1;  // the file was cut short: no line for it
-        result += ResultLine(path, digest);
-        job.Results().SetResultText(result, j == 0, j + 1 == files.GetCount());
+        job.Results().AddResultLines(ResultLine(path, digest), j == 0, j + 1 == files.GetCount());
     }
     return 1;
 }

@@ -1,4 +1,4 @@
-// Where a digest job reports to: a progress position and the whole result text.
+// Where a digest job reports to: a progress position and its result lines.
 // The main dialog is both sinks for its jobs; tests record what arrives.
 #pragma once
 
@@ -16,11 +16,12 @@ protected:
 
 class IResultSink {
 public:
-    // Called on the job's thread after every line with all lines so far, in the
-    // ANSI code page; replaces whatever was shown before. Within a job each
-    // text extends the one before it: startsJob marks a job's first text,
-    // endsJob its last.
-    virtual void SetResultText(const std::string& text, bool startsJob, bool endsJob) = 0;
+    // Called on the job's thread with each line, or with lines that came
+    // together, in the ANSI code page, each ended by CR LF. The text to show
+    // is every line since the call that marked startsJob (a job's first): it
+    // replaces whatever was shown before. endsJob marks a job's last lines.
+    // The sink keeps the text, so that a job does not hold it too.
+    virtual void AddResultLines(const std::string& lines, bool startsJob, bool endsJob) = 0;
 
 protected:
     ~IResultSink() = default;

@@ -129,20 +129,17 @@ INT_PTR CKorvaneDlg::OnTimer(UINT_PTR id)
 
 void CKorvaneDlg::OnShowResult()
 {
-    try {
+    // After a set the pacer is asked again: lines may have come meanwhile,
+    // and a job's last line never waits.
+    for (;;) {
         const CResultPacer::Next next = m_resultPacer.Take();
-        // Without the timer the text waits for the job's next line; a job's
-        // last line never waits.
         if (next.wait > 0)
             SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
-        if (!next.show)
+        if (!next.text)
             return;
         const DWORD start = GetTickCount();
-        SetDlgItemText(IDC_RESULT_EDIT, next.text);
+        ::SetDlgItemTextA(m_hWnd, IDC_RESULT_EDIT, next.text);
         m_resultPacer.Shown(start);
-    } catch (const std::bad_alloc&) {
-        // The text stays to be shown: the catch-up timer tries again.
-        SetTimer(m_hWnd, kCatchUpTimer, kCatchUpPeriod, nullptr);
     }
 }
 

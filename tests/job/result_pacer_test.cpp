@@ -11,16 +11,25 @@ class ResultPacer : public testing::Test {
 protected:
     // Takes what the window would, and shows it (a set costing cost ms) if
     // that is what it is told; returns the text shown, or "" with the wait.
-    std::string TakeAndShow(std::uint32_t cost = 0)
+    // during, when given, runs while the window sets the text.
+    template <typename During>
+    std::string TakeAndShow(std::uint32_t cost, During during)
     {
         const CResultPacer::Next next = pacer.Take();
         wait = next.wait;
-        if (!next.show)
+        if (!next.text)
             return "";
+        const std::string shown = next.text;
+        during();
+        EXPECT_EQ(next.text, shown) << "the text changed under the window's set";
         const std::uint32_t start = now;
         now += cost;
         pacer.Shown(start);
-        return next.text;
+        return shown;
+    }
+    std::string TakeAndShow(std::uint32_t cost = 0)
+    {
+        return TakeAndShow(cost, [] {});
     }
 
     int wakes = 0;
@@ -30,19 +39,19 @@ protected:
     CResultPacer pacer{[this] { return ++wakes, wakeWorks; }, [this] { return now; }};
 };
 
-TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
+TEST_F(ResultPacer, LinesThatArriveBeforeTheWindowTakesThemAreShownAsOneText)
 {
-    wakeWorks = false;  // a wake that could not be sent is tried again with the next text
-    pacer.SetResultText("a\r\n", true, false);
+    wakeWorks = false;  // a wake that could not be sent is tried again with the next lines
+    pacer.AddResultLines("a\r\n", true, false);
     wakeWorks = true;
-    pacer.SetResultText("a\r\nb\r\n", false, false);
-    pacer.SetResultText("a\r\nb\r\nc\r\n", false, false);
+    pacer.AddResultLines("b\r\n", false, false);
+    pacer.AddResultLines("c\r\n", false, false);
     EXPECT_EQ(wakes, 2) << "one wake is on its way already";
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(TakeAndShow(), "") << "nothing new";
     EXPECT_EQ(wait, 0u);
 
-    pacer.SetResultText("x\r\n", true, false);  // a new job's first line replaces the text
+    pacer.AddResultLines("x\r\n", true, false);  // a new job's first line replaces the text
     EXPECT_EQ(wakes, 3);
     now += CResultPacer::kMinPause;
     EXPECT_EQ(TakeAndShow(), "x\r\n");
@@ -50,30 +59,55 @@ TEST_F(ResultPacer, TextsThatArriveBeforeTheWindowTakesOneAreShownAsTheLatest)
     // The job's last line, whose wake could not be posted (a full queue):
     // the window's catch-up timer takes it all the same.
     wakeWorks = false;
-    pacer.SetResultText("x\r\ny\r\n", false, true);
+    pacer.AddResultLines("y\r\n", false, true);
     EXPECT_TRUE(pacer.Pending());
     EXPECT_EQ(TakeAndShow(), "x\r\ny\r\n");
     EXPECT_FALSE(pacer.Pending());
 }
 
-TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCost)
+TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCostWithOneWakePerPause)
 {
-    pacer.SetResultText("a\r\n", true, false);
+    pacer.AddResultLines("a\r\n", true, false);
     EXPECT_EQ(TakeAndShow(20), "a\r\n");
-    pacer.SetResultText("a\r\nb\r\n", false, false);
+    EXPECT_EQ(TakeAndShow(), "") << "after a set the window asks again, and is told there is nothing";
+    pacer.AddResultLines("b\r\n", false, false);
+    EXPECT_EQ(wakes, 2);
     now += 150;
     EXPECT_EQ(TakeAndShow(), "");
     EXPECT_EQ(wait, 50u) << "200 ms after a set of 20 ms";
+    pacer.AddResultLines("c\r\n", false, false);
+    pacer.AddResultLines("d\r\n", false, false);
+    EXPECT_EQ(wakes, 2) << "lines during a pause neither wake the window nor arm its timer again";
     now += 50;
-    EXPECT_EQ(TakeAndShow(1), "a\r\nb\r\n");
+    EXPECT_EQ(TakeAndShow(1), "a\r\nb\r\nc\r\nd\r\n");
 
-    pacer.SetResultText("a\r\nb\r\nc\r\n", false, false);
+    pacer.AddResultLines("e\r\n", false, false);
+    EXPECT_EQ(wakes, 2) << "the window asks again after its set by itself";
     EXPECT_EQ(TakeAndShow(), "");
     EXPECT_EQ(wait, CResultPacer::kMinPause) << "a cheap set still earns the least pause";
 
-    pacer.SetResultText("a\r\nb\r\nc\r\nd\r\n", false, true);
-    EXPECT_EQ(wakes, 4) << "the last line wakes the window whatever is on its way";
-    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\n") << "and is shown at once";
+    pacer.AddResultLines("f\r\n", false, true);
+    EXPECT_EQ(wakes, 3) << "the last line ends the pause";
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n") << "and is shown at once";
+}
+
+TEST_F(ResultPacer, LinesThatComeDuringASetWaitForItAndALastOneFollowsAtOnce)
+{
+    pacer.AddResultLines("a\r\n", true, false);
+    EXPECT_EQ(TakeAndShow(30, [&] {
+                  pacer.AddResultLines("b\r\n", false, false);
+                  pacer.AddResultLines("c\r\n", false, true);
+              }),
+              "a\r\n");
+    EXPECT_EQ(wakes, 1) << "the window comes back from its set by itself";
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\n");
+
+    // A new job's first lines during a set replace the old job's text.
+    pacer.AddResultLines("x\r\n", true, false);
+    now += CResultPacer::kMinPause;
+    EXPECT_EQ(TakeAndShow(0, [&] { pacer.AddResultLines("y\r\n", true, true); }), "x\r\n");
+    EXPECT_EQ(TakeAndShow(), "y\r\n");
+    EXPECT_FALSE(pacer.Pending());
 }
 
 }  // namespace

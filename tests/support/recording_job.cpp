@@ -9,11 +9,17 @@ void RecordingSinks::SetPos(int position)
     m_positions.push_back(position);
 }
 
-void RecordingSinks::SetResultText(const std::string& text, bool startsJob, bool endsJob)
+void RecordingSinks::AddResultLines(const std::string& lines, bool startsJob, bool endsJob)
 {
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (startsJob)
+        m_text.clear();
+    m_text += lines;
+    const std::string text = m_text;
+    lock.unlock();
     if (onText)
         onText(text);
-    std::lock_guard<std::mutex> lock(m_lock);
+    lock.lock();
     m_texts.push_back(text);
     m_marks.push_back(std::string(startsJob ? "s" : "") + (endsJob ? "e" : ""));
 }

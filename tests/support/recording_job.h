@@ -14,9 +14,11 @@
 class RecordingSinks : public IProgressSink, public IResultSink {
 public:
     void SetPos(int position) override;
-    void SetResultText(const std::string& text, bool startsJob, bool endsJob) override;
+    void AddResultLines(const std::string& lines, bool startsJob, bool endsJob) override;
 
     std::vector<int> Positions() const;
+    // The whole text the sink would show after each call: every line since
+    // its job's first.
     std::vector<std::string> Texts() const;
     // For each text, whether it started or ended its job: "s", "e", "se" or "".
     std::vector<std::string> Marks() const;
@@ -32,6 +34,7 @@ private:
     std::vector<int> m_positions;
     std::vector<std::string> m_texts;
     std::vector<std::string> m_marks;
+    std::string m_text;  // the latest job's lines so far
 };
 
 // Sets g_pMainDlg to itself, as the main dialog does; its jobs run in jobs.
