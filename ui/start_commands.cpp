@@ -5,6 +5,7 @@
 // it got.
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ansi.h"
@@ -47,8 +48,8 @@ void CKorvaneDlg::OnDropFiles(HDROP hDropInfo)
     bool listed = true;
     try {
         m_files.Clear();
-        for (const std::string& name : DroppedFileNames(hDropInfo))
-            m_files.Append(name);  // folders too: the job says what they are
+        for (std::string& name : DroppedFileNames(hDropInfo))
+            m_files.Append(std::move(name));  // folders too: the job says what they are
     } catch (const std::bad_alloc&) {
         listed = false;
     }
