@@ -29,16 +29,8 @@ const wchar_t* ReasonText(const FileDigest& digest)
 
 std::int64_t LengthForTotal(const std::string& path, FileOpenError* error)
 {
-    CFile file;
-    if (!file.Open(path.c_str(), error))
-        return 0;
-    std::int64_t length = 0;
-    try {
-        length = static_cast<std::int64_t>(file.GetLength());
-    } catch (const CFileException&) {
-        return 0;
-    }
-    return file.Close() ? length : 0;
+    std::uint64_t length = 0;
+    return CFile::MeasureFile(path.c_str(), length, error) ? static_cast<std::int64_t>(length) : 0;
 }
 
 std::string ResultLine(const std::string& path, const FileDigest& digest)

@@ -162,6 +162,20 @@ bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint
     return ChangeTimesNative(m_handle, now) && now == m_times;
 }
 
+bool CFile::MeasureFile(const char* path, std::uint64_t& length, FileOpenError* error)
+{
+    FileOpenError why = FileOpenError::None;
+    const NativeHandle handle = OpenToMeasureNative(path, why);
+    if (error)
+        *error = why;
+    if (handle == kNoHandle)
+        return false;
+    const bool measured = LengthByNameNative(handle, path, length);
+    const CloseFault fault = g_closeFault;
+    const bool closed = CloseNative(handle) && !(fault && fault());
+    return measured && closed;
+}
+
 bool CFile::Close()
 {
     // The read-ahead first: its thread may be reading the handle.

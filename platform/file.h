@@ -71,6 +71,16 @@ public:
     // system reports a failure (the file is given up all the same).
     bool Close();
 
+    // The size pass's look at a file: opens path as Open does, takes its
+    // length and closes it again. False when it does not open (error, when
+    // given, says why), when its length cannot be had, or when it cannot be
+    // closed. The length comes from the file's name while the file is held
+    // open: under Windows that is the same file, and under Wine asking the
+    // handle instead costs a round trip to Wine's server, a third of what a
+    // small file's look costs. Folders never open; a device or a pipe that
+    // opens here has no length.
+    static bool MeasureFile(const char* path, std::uint64_t& length, FileOpenError* error = nullptr);
+
     bool IsOpen() const { return m_handle != kNoHandle; }
 
     // Asks the system to cancel the opens and reads of files that are under
@@ -95,7 +105,13 @@ private:
 
     // The system-specific part, in file_win32.cpp or file_posix.cpp.
     static NativeHandle OpenNative(const char* path, FileOpenError& error);
+    // Opens as OpenNative does, but may leave it to the length to turn down
+    // what is no disk file.
+    static NativeHandle OpenToMeasureNative(const char* path, FileOpenError& error);
     static bool LengthNative(NativeHandle handle, std::uint64_t& length);
+    // The length of the disk file handle holds, opened from path; false for
+    // anything else.
+    static bool LengthByNameNative(NativeHandle handle, const char* path, std::uint64_t& length);
     // When the file's data and its metadata last changed, in the system's
     // units: compared, never interpreted.
     struct ChangeTimes {

@@ -68,6 +68,18 @@ CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
     return fd;
 }
 
+CFile::NativeHandle CFile::OpenToMeasureNative(const char* path, FileOpenError& error)
+{
+    return OpenNative(path, error);
+}
+
+bool CFile::LengthByNameNative(NativeHandle handle, const char*, std::uint64_t& length)
+{
+    // The descriptor is as cheap to ask here, and OpenNative took only a
+    // regular file.
+    return LengthNative(handle, length);
+}
+
 void CFile::CancelBlockedCalls()
 {
     // POSIX has no call that cancels another thread's read; closing ends the

@@ -157,6 +157,34 @@ void CFile::CancelBlockedCalls()
     }
 }
 
+CFile::NativeHandle CFile::OpenToMeasureNative(const char* path, FileOpenError& error)
+{
+    // GetFileType would be the handle's first use, a round trip of its own
+    // under Wine; LengthByNameNative turns down what is no disk file instead.
+    const CBlockingCall call;
+    const HANDLE file = OpenExisting(path, error);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNoHandle;
+    error = FileOpenError::None;
+    return reinterpret_cast<NativeHandle>(file);
+}
+
+bool CFile::LengthByNameNative(NativeHandle, const char* path, std::uint64_t& length)
+{
+    // While the handle holds the file exclusively the name cannot lead to
+    // another one: it can be neither renamed nor deleted.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    BOOL got = GetFileAttributesExA(path, GetFileExInfoStandard, &data);
+    if (!got && (GetLastError() == ERROR_FILENAME_EXCED_RANGE || std::strlen(path) >= MAX_PATH)) {
+        const std::wstring longForm = LongFormOf(path);
+        got = !longForm.empty() && GetFileAttributesExW(longForm.c_str(), GetFileExInfoStandard, &data);
+    }
+    if (!got || (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return false;
+    length = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    return true;
+}
+
 CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
 {
     const CBlockingCall call;

@@ -135,13 +135,18 @@ TEST(File, TwoLargeFilesReadSideBySideGiveTheirOwnBytes)
     EXPECT_TRUE(readBack[1] == second);
 }
 
-TEST(File, LengthPast4GiBIsExact)
+TEST(File, LengthPast4GiBIsExactFromTheHandleAndForTheSizePass)
 {
     TempDir dir;
     const std::uint64_t size = (std::uint64_t{5} << 30) + 3;
+    const std::string path = dir.WriteSparse("big", size);
     CFile file;
-    ASSERT_TRUE(file.Open(dir.WriteSparse("big", size).c_str()));
+    ASSERT_TRUE(file.Open(path.c_str()));
     EXPECT_EQ(file.GetLength(), size);
+    file.Close();
+    std::uint64_t measured = 0;
+    EXPECT_TRUE(CFile::MeasureFile(path.c_str(), measured));
+    EXPECT_EQ(measured, size);
 }
 
 TEST(File, AnExclusiveOpenKeepsOthersOutUntilClosed)
@@ -170,8 +175,14 @@ TEST(File, APathOf300CharactersOpensAndIsNotFoundWhenMissing)
     ASSERT_TRUE(file.Open(path.c_str()));
     char buffer[8];
     EXPECT_EQ(std::string(buffer, file.Read(buffer, sizeof buffer)), "abc");
+    file.Close();
+    std::uint64_t length = 0;
+    EXPECT_TRUE(CFile::MeasureFile(path.c_str(), length));
+    EXPECT_EQ(length, 3u) << "the size pass measures it too";
     FileOpenError why = FileOpenError::None;
     EXPECT_FALSE(CFile().Open((path + "x").c_str(), &why));
+    EXPECT_EQ(why, FileOpenError::NotFound);
+    EXPECT_FALSE(CFile::MeasureFile((path + "x").c_str(), length, &why));
     EXPECT_EQ(why, FileOpenError::NotFound);
 }
 
@@ -194,13 +205,15 @@ std::vector<std::string> DeviceNames()
 #endif
 }
 
-TEST(File, DevicesNeverOpen)
+TEST(File, DevicesNeverOpenAndHaveNoLengthForTheSizePass)
 {
     for (const std::string& name : DeviceNames()) {
         CFile file;
         FileOpenError why = FileOpenError::None;
         EXPECT_FALSE(file.Open(name.c_str(), &why)) << name;
         EXPECT_EQ(why, FileOpenError::NotAFile) << name;
+        std::uint64_t length = 12345;
+        EXPECT_FALSE(CFile::MeasureFile(name.c_str(), length)) << name;
     }
 }
 
