@@ -60,7 +60,7 @@ void CResultPacer::Shown(std::uint32_t start)
     std::lock_guard<CLock> lock(m_lock);
     m_shownAt = m_now();
     m_pause = std::max(kMinPause, 10 * (m_shownAt - start));
-    m_window = Window::Woken;
+    m_window = Window::Idle;
     if (m_arrivedStarts) {
         m_text.swap(m_arrived);
         std::string().swap(m_arrived);
@@ -72,6 +72,10 @@ void CResultPacer::Shown(std::uint32_t start)
         // The box holds the job's whole text now, and nothing is to follow it.
         std::string().swap(m_text);
     }
+    // Lines came during the set: the window comes back for them once it has
+    // answered what waits for it, not straight after the set.
+    if (m_dirty && m_wake())
+        m_window = Window::Woken;
 }
 
 bool CResultPacer::Pending()

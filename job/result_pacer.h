@@ -13,7 +13,8 @@
 // the job's opens queue behind: so the window is woken once for what it is to
 // show, and told to wait once per pause. Lines that come while it is woken,
 // waits out a pause or sets the text wake it no further (a job's last line
-// ends a pause at once).
+// ends a pause at once; lines that came during a set wake it once the set is
+// over).
 //
 // The text is held here only: the window sets it straight from here, and
 // lines that arrive during the set wait beside it until the set is over.
@@ -50,8 +51,8 @@ public:
     Next Take();
 
     // The window has just set the text of the last Take; it began at start
-    // (on the clock of now). The window is to Take again at once: lines may
-    // have come during the set.
+    // (on the clock of now). Lines that came during the set wake the window
+    // again, so that what else waits for it goes first.
     void Shown(std::uint32_t start);
 
     // Whether a text is still to be shown.
@@ -63,7 +64,7 @@ private:
     // What the window will do next of its own accord.
     enum class Window {
         Idle,     // nothing: new lines must wake it
-        Woken,    // it will Take soon: a wake is on its way, or a set just ended
+        Woken,    // it will Take soon: a wake is on its way
         Pausing,  // it will Take when its wait has passed
         Setting,  // it is setting m_text, outside the lock
     };

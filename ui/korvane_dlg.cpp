@@ -129,18 +129,16 @@ INT_PTR CKorvaneDlg::OnTimer(UINT_PTR id)
 
 void CKorvaneDlg::OnShowResult()
 {
-    // After a set the pacer is asked again: lines may have come meanwhile,
-    // and a job's last line never waits.
-    for (;;) {
-        const CResultPacer::Next next = m_resultPacer.Take();
-        if (next.wait > 0)
-            SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
-        if (!next.text)
-            return;
-        const DWORD start = GetTickCount();
-        ::SetDlgItemTextA(m_hWnd, IDC_RESULT_EDIT, next.text);
-        m_resultPacer.Shown(start);
-    }
+    // Without the timer the text would wait for the job's next line; a job's
+    // last line never waits.
+    const CResultPacer::Next next = m_resultPacer.Take();
+    if (next.wait > 0)
+        SetTimer(m_hWnd, kResultTimer, next.wait, nullptr);
+    if (!next.text)
+        return;
+    const DWORD start = GetTickCount();
+    ::SetDlgItemTextA(m_hWnd, IDC_RESULT_EDIT, next.text);
+    m_resultPacer.Shown(start);
 }
 
 void CKorvaneDlg::OnCatchUp()
