@@ -13,13 +13,40 @@ CBatchState::CBatchState(CJobState& job, const CFileList& files, unsigned laneWo
 }
 
 template <typename Ready>
-bool CBatchState::WaitUntil(Lock& lock, Ready ready)
+bool CBatchState::WaitTurn(Lock& lock, Role role, Ready ready)
+{
+    Waiting& waiting = m_waiting[role];
+    ++waiting.threads;
+    const bool done = waiting.condition.WaitFor(lock, kStopCheck, ready);
+    --waiting.threads;
+    return done;
+}
+
+template <typename Ready>
+bool CBatchState::WaitUntil(Lock& lock, Role role, Ready ready)
 {
     // The stop is the job's flag, not a change of this state: looked at in
     // turns.
     while (!ready() && !EndingLocked())
-        m_changed.WaitFor(lock, kStopCheck, ready);
+        WaitTurn(lock, role, ready);
     return ready();
+}
+
+void CBatchState::Wake(Role role, bool one)
+{
+    Waiting& waiting = m_waiting[role];
+    if (waiting.threads == 0)
+        return;
+    if (one)
+        waiting.condition.NotifyOne();
+    else
+        waiting.condition.NotifyAll();
+}
+
+void CBatchState::WakeAll()
+{
+    for (int role = 0; role < kRoles; ++role)
+        Wake(static_cast<Role>(role));
 }
 
 void CBatchState::MeasureAll()
@@ -28,7 +55,7 @@ void CBatchState::MeasureAll()
         const std::string key = PathKey(PathAt(i));
         {
             Lock lock(m_lock);
-            if (!WaitUntil(lock, [&] { return m_keys.count(key) == 0; }))
+            if (!WaitUntil(lock, kSizePass, [&] { return m_keys.count(key) == 0; }))
                 return;
             m_keys.insert(key);
             ++m_open;  // as the opener's opens are, so that one held by it tries again
@@ -41,7 +68,7 @@ void CBatchState::MeasureAll()
             // Held, maybe by a file of ours under another spelling: again once
             // no file of the batch is open, and none opens meanwhile.
             ++m_retrying;
-            const bool alone = WaitUntil(lock, [this] { return m_open == 0; });
+            const bool alone = WaitUntil(lock, kSizePass, [this] { return m_open == 0; });
             lock.unlock();
             length = alone ? LengthForTotal(PathAt(i)) : 0;
             lock.lock();
@@ -52,7 +79,7 @@ void CBatchState::MeasureAll()
         m_measured = i + 1;
         if (m_measured == m_count)
             ShowPosition();  // the lanes have counted already; the bar follows from here
-        m_changed.NotifyAll();
+        Wake(kOpener);  // a file to open, its key free, its open closed
         if (EndingLocked())
             return;
     }
@@ -77,7 +104,7 @@ void CBatchState::RunOpener()
             worked = OpenNext(lock) || worked;
         }
         if (!worked) {
-            m_changed.WaitFor(lock, kStopCheck, [this] {
+            WaitTurn(lock, kOpener, [this] {
                 if (!m_handedBack.empty())
                     return true;
                 if (EndingLocked())
@@ -105,7 +132,7 @@ bool CBatchState::CloseHandedBack(Lock& lock)
             --m_open;
         m_keys.erase(item.key);
     }
-    m_changed.NotifyAll();
+    Wake(kSizePass);  // the opener itself closes: only the size pass may wait for a key or a close
     return true;
 }
 
@@ -139,7 +166,7 @@ bool CBatchState::OpenNext(Lock& lock)
         // The last file, and no other is open: it goes the one stream's way,
         // read ahead, each chunk through the chunk reader.
         m_ready.push_back(Item{index, nullptr, 0, key});
-        m_changed.NotifyAll();
+        Wake(kLanes);  // the last file: also the list's end for the others
         return true;
     }
     ++m_opening;
@@ -165,7 +192,7 @@ bool CBatchState::OpenNext(Lock& lock)
         if (file->IsOpen()) {
             --m_opening;
             m_ready.push_back(Item{index, std::move(file), length, key});
-            m_changed.NotifyAll();
+            Wake(kLanes, m_next < m_count);  // with the last, the list's end for the others
             return true;
         }
         --m_open;
@@ -177,7 +204,7 @@ bool CBatchState::OpenNext(Lock& lock)
             ++m_retrying;
             while (m_open > 0 && !EndingLocked()) {
                 if (!CloseHandedBack(lock))
-                    m_changed.WaitFor(lock, kStopCheck, [this] { return !m_handedBack.empty() || m_open == 0; });
+                    WaitTurn(lock, kOpener, [this] { return !m_handedBack.empty() || m_open == 0; });
             }
             --m_retrying;
             ++m_open;
@@ -185,6 +212,9 @@ bool CBatchState::OpenNext(Lock& lock)
         }
         --m_opening;
         m_keys.erase(key);
+        Wake(kSizePass);
+        if (m_next == m_count)
+            Wake(kLanes);  // the list's end
         Line(lock, index, failure);
         return true;
     }
@@ -197,23 +227,27 @@ CBatchState::Take CBatchState::Next(Item& item, bool wait)
     if (!answered() && !EndingLocked()) {
         if (!wait)
             return Take::Wait;
-        WaitUntil(lock, answered);
+        WaitUntil(lock, kLanes, answered);
     }
     if (EndingLocked() || m_ready.empty())
         return Take::Done;
+    if (m_ready.size() == m_ahead)
+        Wake(kOpener);  // room to open into
     item = std::move(m_ready.front());
     m_ready.pop_front();
-    m_changed.NotifyAll();  // room for the opener
     return item.file ? Take::File : Take::Alone;
 }
 
 void CBatchState::HandBack(Item item)
 {
     // An open file's key goes with its close; an Alone file was never open here.
-    if (item.file)
+    if (item.file) {
         m_handedBack.push_back(std::move(item));
-    else
+    } else {
         m_keys.erase(item.key);
+        Wake(kSizePass);
+    }
+    Wake(kOpener);
 }
 
 void CBatchState::Finished(Item item, const FileDigest& digest)
@@ -229,13 +263,12 @@ void CBatchState::Dropped(Item item)
     Lock lock(m_lock);
     HandBack(std::move(item));
     --m_inFlight;
-    m_changed.NotifyAll();
 }
 
 void CBatchState::Line(Lock&, std::uint32_t index, const FileDigest& digest)
 {
+    // The opener learns of it with the file handed back, or opened it itself.
     --m_inFlight;
-    m_changed.NotifyAll();
     if (EndingLocked())
         return;
     m_lines.emplace(index, ResultLine(PathAt(index), digest));
@@ -257,7 +290,7 @@ void CBatchState::LaneWorkerDone()
     // Without lanes nobody would take the files left: the batch ends.
     if (--m_lanesRunning == 0 && (m_inFlight > 0 || m_next < m_count))
         m_failed = true;
-    m_changed.NotifyAll();
+    WakeAll();
 }
 
 void CBatchState::Count(std::uint64_t bytes)
@@ -296,5 +329,5 @@ void CBatchState::Fail()
 {
     Lock lock(m_lock);
     m_failed = true;
-    m_changed.NotifyAll();
+    WakeAll();
 }

@@ -21,9 +21,12 @@
 //   held while other files of the batch are open is tried again once none
 //   is, so that the batch's own opens never cause 文件被占用.
 //
-// THREADING: every member is guarded by m_lock. m_changed is notified on
-// every change that a waiting thread may wait for. The job's counters and
-// sinks are touched under m_lock only.
+// THREADING: every member is guarded by m_lock. The threads wait by role
+// (the opener, the lanes, the size pass), each role on a condition of its
+// own, and a change wakes only a role that waits and may act on it: every
+// wake of a sleeping thread costs a switch of threads, and a broadcast per
+// file woke four threads for each. The job's counters and sinks are touched
+// under m_lock only.
 #pragma once
 
 #include <chrono>
@@ -93,10 +96,19 @@ private:
     static constexpr std::chrono::milliseconds kStopCheck{50};
 
     bool EndingLocked() const;
-    // Waits on m_changed until ready() holds or the batch is to end; ready()'s
+
+    enum Role { kOpener, kLanes, kSizePass, kRoles };
+    // Waits as role, for at most kStopCheck, until ready() holds; ready()'s
     // last answer.
     template <typename Ready>
-    bool WaitUntil(Lock& lock, Ready ready);
+    bool WaitTurn(Lock& lock, Role role, Ready ready);
+    // Waits as role until ready() holds or the batch is to end; ready()'s
+    // last answer.
+    template <typename Ready>
+    bool WaitUntil(Lock& lock, Role role, Ready ready);
+    // Wakes the threads of role that wait (with one, one of them).
+    void Wake(Role role, bool one = false);
+    void WakeAll();
     // The opener's parts.
     bool OpenableLocked();
     const std::string& NextKeyLocked();
@@ -112,7 +124,11 @@ private:
     const std::size_t m_ahead;      // open files waiting for a lane, at most
 
     mutable CLock m_lock;
-    CCondition m_changed;
+    struct Waiting {
+        CCondition condition;
+        unsigned threads = 0;
+    };
+    Waiting m_waiting[kRoles];
     std::uint32_t m_measured = 0;   // files the size pass has measured
     std::uint32_t m_next = 0;       // the next file to open
     std::uint32_t m_inFlight = 0;   // taken by the opener, without a line yet
