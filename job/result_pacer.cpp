@@ -27,9 +27,13 @@ void CResultPacer::AddResultLines(const std::string& lines, bool startsJob, bool
     }
     m_dirty = true;
     m_complete = endsJob;
-    // A job's last line ends a pause at once; during a set or before a Take
-    // that is on its way, the window comes back for it by itself.
-    if (m_window == Window::Idle || (endsJob && m_window == Window::Pausing)) {
+    if (startsJob)
+        m_holding = false;
+    // A job's last line ends a pause or a hold at once, and a new job's first
+    // a hold; during a set or before a Take that is on its way, the window
+    // comes back for them by itself.
+    const bool ends = (endsJob || startsJob) && m_window == Window::Holding;
+    if (m_window == Window::Idle || ends || (endsJob && m_window == Window::Pausing)) {
         if (m_wake())
             m_window = Window::Woken;
     }
@@ -41,6 +45,10 @@ CResultPacer::Next CResultPacer::Take()
     Next next;
     if (!m_dirty) {
         m_window = Window::Idle;
+        return next;
+    }
+    if (!m_complete && m_holding) {
+        m_window = Window::Holding;
         return next;
     }
     const std::uint32_t sinceShown = m_now() - m_shownAt;
@@ -59,7 +67,9 @@ void CResultPacer::Shown(std::uint32_t start)
 {
     std::lock_guard<CLock> lock(m_lock);
     m_shownAt = m_now();
-    m_pause = std::max(kMinPause, 10 * (m_shownAt - start));
+    const std::uint32_t cost = m_shownAt - start;
+    m_pause = std::max(kMinPause, 10 * cost);
+    m_holding = cost > kLongestPacedSet && !m_arrivedStarts;
     m_window = Window::Idle;
     if (m_arrivedStarts) {
         m_text.swap(m_arrived);

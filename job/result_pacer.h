@@ -7,7 +7,10 @@
 // of 10,000 small files made a batch quadratic. So until a job's last line a
 // new text is shown only after a pause of ten times what the last set cost (at
 // least kMinPause ms); the lines that arrive meanwhile are shown as one text.
-// A job's last line is shown at once.
+// A job's last line is shown at once. Once a set has cost more than
+// kLongestPacedSet, the rest of the job's lines wait for its last: a set of
+// most of a large batch's lines, just before its end, would hold the window
+// for as long as the final one again, and keep the final one waiting.
 //
 // Every wake and timer of the window is a round trip to Wine's server, which
 // the job's opens queue behind: so the window is woken once for what it is to
@@ -59,6 +62,7 @@ public:
     bool Pending();
 
     static constexpr std::uint32_t kMinPause = 50;
+    static constexpr std::uint32_t kLongestPacedSet = 1000;
 
 private:
     // What the window will do next of its own accord.
@@ -66,6 +70,7 @@ private:
         Idle,     // nothing: new lines must wake it
         Woken,    // it will Take soon: a wake is on its way
         Pausing,  // it will Take when its wait has passed
+        Holding,  // nothing: the job's lines wait for its last (or a new job)
         Setting,  // it is setting m_text, outside the lock
     };
 
@@ -81,4 +86,5 @@ private:
     Window m_window = Window::Idle;
     std::uint32_t m_shownAt = 0; // when the last set ended
     std::uint32_t m_pause = kMinPause;
+    bool m_holding = false;      // the job's lines wait for its last
 };

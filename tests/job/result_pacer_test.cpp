@@ -90,6 +90,32 @@ TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCostWithO
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n") << "and is shown at once";
 }
 
+TEST_F(ResultPacer, AfterASetThatCostMoreThanASecondTheLinesWaitForTheLastWithoutWakingTheWindow)
+{
+    pacer.AddResultLines("a\r\n", true, false);
+    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
+    pacer.AddResultLines("b\r\n", false, false);
+    now += 100000;
+    EXPECT_EQ(TakeAndShow(), "") << "one look, which shows nothing";
+    EXPECT_EQ(wait, 0u) << "and arms no timer";
+    pacer.AddResultLines("c\r\n", false, false);
+    EXPECT_EQ(wakes, 2) << "the held lines wake the window no further";
+    pacer.AddResultLines("d\r\n", false, true);
+    EXPECT_EQ(wakes, 3);
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\n");
+
+    // A new job's first line ends a hold, and its lines are paced anew.
+    pacer.AddResultLines("a\r\n", true, false);
+    now += CResultPacer::kMinPause;
+    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
+    pacer.AddResultLines("b\r\n", false, false);
+    EXPECT_EQ(TakeAndShow(), "");
+    pacer.AddResultLines("x\r\n", true, false);
+    EXPECT_EQ(wakes, 6);
+    now += 11 * (CResultPacer::kLongestPacedSet + 1);
+    EXPECT_EQ(TakeAndShow(), "x\r\n");
+}
+
 TEST_F(ResultPacer, LinesThatComeDuringASetWaitForItAndALastOneFollowsAtOnce)
 {
     pacer.AddResultLines("a\r\n", true, false);
