@@ -1,7 +1,9 @@
 // The hand-over of result texts to the window, on a clock of the test's own.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "job/result_pacer.h"
 
@@ -9,11 +11,10 @@ namespace {
 
 class ResultPacer : public testing::Test {
 protected:
-    // Takes what the window would, and shows it (a set costing cost ms) if
-    // that is what it is told; returns the text shown, or "" with the wait.
-    // during, when given, runs while the window sets the text.
-    template <typename During>
-    std::string TakeAndShow(std::uint32_t cost, During during)
+    // Takes what the window would, and shows it (a set costing cost ms, while
+    // during runs) if that is what it is told; returns the text shown, or ""
+    // with the wait.
+    std::string TakeAndShow(std::uint32_t cost = 0, const std::function<void()>& during = [] {})
     {
         const CResultPacer::Next next = pacer.Take();
         wait = next.wait;
@@ -22,14 +23,8 @@ protected:
         const std::string shown = next.text;
         during();
         EXPECT_EQ(next.text, shown) << "the text changed under the window's set";
-        const std::uint32_t start = now;
-        now += cost;
-        pacer.Shown(start);
+        pacer.Shown(std::exchange(now, now + cost));
         return shown;
-    }
-    std::string TakeAndShow(std::uint32_t cost = 0)
-    {
-        return TakeAndShow(cost, [] {});
     }
 
     int wakes = 0;

@@ -183,19 +183,16 @@ TEST(ProgramFile, HasTheIconGroupOfEverySize)
 // build they name. The line printed says which build a run of the suites ran.
 TEST(ProgramFile, IsBuiltForTheProcessorOfTheseTests)
 {
+    const bool wide = sizeof(void*) == 8;
     std::ifstream file(ProgramPath(), std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     ASSERT_GE(bytes.size(), 0x40u) << "cannot read " << ProgramPath();
     DWORD header = 0;  // where the PE header starts: the DOS header's last field
-    std::memcpy(&header, &bytes[0x3C], sizeof header);
-    ASSERT_LE(header + 6u, bytes.size());
-    ASSERT_EQ(std::memcmp(&bytes[header], "PE\0\0", 4), 0);
     WORD machine = 0;
+    std::memcpy(&header, &bytes[0x3C], sizeof header);
+    ASSERT_TRUE(header + 6u <= bytes.size() && std::memcmp(&bytes[header], "PE\0\0", 4) == 0);
     std::memcpy(&machine, &bytes[header + 4], sizeof machine);
-
-    const bool wide = sizeof(void*) == 8;
-    std::cout << "korvane.exe: machine 0x" << std::hex << machine << std::dec
-              << (machine == IMAGE_FILE_MACHINE_I386 ? " (i686)" : machine == IMAGE_FILE_MACHINE_AMD64 ? " (x86-64)" : "")
+    std::cout << "korvane.exe: machine 0x" << std::hex << machine << ", these tests: " << (wide ? "x86-64" : "i686")
               << '\n';
     EXPECT_EQ(machine, wide ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
 
