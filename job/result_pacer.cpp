@@ -93,3 +93,9 @@ bool CResultPacer::Pending()
     std::lock_guard<CLock> lock(m_lock);
     return m_dirty;
 }
+
+void CResultPacer::NoMoreLines()
+{
+    std::lock_guard<CLock> lock(m_lock);
+    m_complete = true;
+}

@@ -61,6 +61,11 @@ public:
     // Whether a text is still to be shown.
     bool Pending();
 
+    // No job runs: the lines there are are all there will be, so that a job
+    // that ended without its last line (it failed) is shown whole all the
+    // same. Called on the window's thread, which starts the jobs.
+    void NoMoreLines();
+
     static constexpr std::uint32_t kMinPause = 50;
     static constexpr std::uint32_t kLongestPacedSet = 1000;
 

@@ -144,9 +144,13 @@ void CKorvaneDlg::OnShowResult()
 void CKorvaneDlg::OnCatchUp()
 {
     // Timer messages come only when every posted message has been handled,
-    // so a position or a text whose post failed is not overtaken here.
+    // so a position or a text whose post failed is not overtaken here. Jobs
+    // start on this thread only: once none runs, no line is to come.
     m_progress.CatchUp();
+    const bool idle = m_jobs.WaitIdle(std::chrono::milliseconds(0));
+    if (idle)
+        m_resultPacer.NoMoreLines();
     OnShowResult();
-    if (!m_progress.Behind() && !m_resultPacer.Pending() && m_jobs.WaitIdle(std::chrono::milliseconds(0)))
+    if (!m_progress.Behind() && !m_resultPacer.Pending() && idle)
         KillTimer(m_hWnd, kCatchUpTimer);
 }

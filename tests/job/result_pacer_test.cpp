@@ -99,6 +99,16 @@ TEST_F(ResultPacer, AfterASetThatCostMoreThanASecondTheLinesWaitForTheLastWithou
     EXPECT_EQ(wakes, 3);
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\nc\r\nd\r\n");
 
+    // A job that ends without its last line (it failed) is shown once no
+    // job runs.
+    pacer.AddResultLines("a\r\n", true, false);
+    now += CResultPacer::kMinPause;
+    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
+    pacer.AddResultLines("b\r\n", false, false);
+    EXPECT_EQ(TakeAndShow(), "");
+    pacer.NoMoreLines();
+    EXPECT_EQ(TakeAndShow(), "a\r\nb\r\n");
+
     // A new job's first line ends a hold, and its lines are paced anew.
     pacer.AddResultLines("a\r\n", true, false);
     now += CResultPacer::kMinPause;
@@ -106,7 +116,7 @@ TEST_F(ResultPacer, AfterASetThatCostMoreThanASecondTheLinesWaitForTheLastWithou
     pacer.AddResultLines("b\r\n", false, false);
     EXPECT_EQ(TakeAndShow(), "");
     pacer.AddResultLines("x\r\n", true, false);
-    EXPECT_EQ(wakes, 6);
+    EXPECT_EQ(wakes, 8);
     now += 11 * (CResultPacer::kLongestPacedSet + 1);
     EXPECT_EQ(TakeAndShow(), "x\r\n");
 }
