@@ -8,5 +8,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Debian's wine starts 32-bit Wine where it is installed, else 64-bit Wine;
 # either starts a 64-bit program in a 64-bit prefix (WINEPREFIX, set by the
-# caller: scripts/lib/common.sh).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# caller: scripts/lib/common.sh). The tests run through wine-test-run.sh.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-test-run.sh)

@@ -183,9 +183,10 @@ korvane_wine_env() {
 
 # korvane_wine_prefix DIR [--fresh]: makes DIR, suffixed with the prefix's
 # width, the Wine prefix of the caller (WINEPREFIX), creating it first where it
-# does not exist yet (or anew, with --fresh); the first start in a new prefix takes long, so it is made here
-# rather than by the first program. The i686 programs get a 32-bit prefix, as
-# where 32-bit Wine alone is installed; the x86-64 build a 64-bit one.
+# does not exist yet (or anew, with --fresh); the first start in a new prefix
+# takes long, so it is made here rather than by the first program. The i686
+# programs get a 32-bit prefix, as where 32-bit Wine alone is installed; the
+# x86-64 build a 64-bit one.
 korvane_wine_prefix() {
   korvane_windows_build
   if [ "$KORVANE_WIN" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
