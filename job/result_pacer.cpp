@@ -32,8 +32,9 @@ void CResultPacer::AddResultLines(const std::string& lines, bool startsJob, bool
     // A job's last line ends a pause or a hold at once, and a new job's first
     // a hold; during a set or before a Take that is on its way, the window
     // comes back for them by itself.
-    const bool ends = (endsJob || startsJob) && m_window == Window::Holding;
-    if (m_window == Window::Idle || ends || (endsJob && m_window == Window::Pausing)) {
+    const bool endsWait = (endsJob && (m_window == Window::Pausing || m_window == Window::Holding)) ||
+                          (startsJob && m_window == Window::Holding);
+    if (m_window == Window::Idle || endsWait) {
         if (m_wake())
             m_window = Window::Woken;
     }

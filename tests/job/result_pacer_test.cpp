@@ -87,12 +87,18 @@ TEST_F(ResultPacer, UntilTheLastLineANewTextWaitsTenTimesWhatTheLastSetCostWithO
 
 TEST_F(ResultPacer, AfterASetThatCostMoreThanASecondTheLinesWaitForTheLastWithoutWakingTheWindow)
 {
-    pacer.AddResultLines("a\r\n", true, false);
-    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
-    pacer.AddResultLines("b\r\n", false, false);
-    now += 100000;
-    EXPECT_EQ(TakeAndShow(), "") << "one look, which shows nothing";
-    EXPECT_EQ(wait, 0u) << "and arms no timer";
+    // A job's first set costs more than a second; the window's one look at
+    // the line after it leaves that line waiting.
+    const auto holdALine = [this] {
+        pacer.AddResultLines("a\r\n", true, false);
+        now += CResultPacer::kMinPause;
+        EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
+        pacer.AddResultLines("b\r\n", false, false);
+        now += 100000;
+        EXPECT_EQ(TakeAndShow(), "") << "one look, which shows nothing";
+        EXPECT_EQ(wait, 0u) << "and arms no timer";
+    };
+    holdALine();
     pacer.AddResultLines("c\r\n", false, false);
     EXPECT_EQ(wakes, 2) << "the held lines wake the window no further";
     pacer.AddResultLines("d\r\n", false, true);
@@ -101,23 +107,14 @@ TEST_F(ResultPacer, AfterASetThatCostMoreThanASecondTheLinesWaitForTheLastWithou
 
     // A job that ends without its last line (it failed) is shown once no
     // job runs.
-    pacer.AddResultLines("a\r\n", true, false);
-    now += CResultPacer::kMinPause;
-    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
-    pacer.AddResultLines("b\r\n", false, false);
-    EXPECT_EQ(TakeAndShow(), "");
+    holdALine();
     pacer.NoMoreLines();
     EXPECT_EQ(TakeAndShow(), "a\r\nb\r\n");
 
-    // A new job's first line ends a hold, and its lines are paced anew.
-    pacer.AddResultLines("a\r\n", true, false);
-    now += CResultPacer::kMinPause;
-    EXPECT_EQ(TakeAndShow(CResultPacer::kLongestPacedSet + 1), "a\r\n");
-    pacer.AddResultLines("b\r\n", false, false);
-    EXPECT_EQ(TakeAndShow(), "");
+    // A new job's first line ends a hold.
+    holdALine();
     pacer.AddResultLines("x\r\n", true, false);
     EXPECT_EQ(wakes, 8);
-    now += 11 * (CResultPacer::kLongestPacedSet + 1);
     EXPECT_EQ(TakeAndShow(), "x\r\n");
 }
 
