@@ -11,7 +11,9 @@
 // processor time the dialog's thread used from the drop until every line was
 // in; BYTES the largest working set until then (looked at every 2 ms) above
 // the working set just before the drop. Exits non-zero when the box's text is not exactly the
-// files' lines in drop order.
+// files' lines in drop order. The files are read for those lines only after
+// the drop, so that the drop finds them as the caller left them: in the
+// system's cache, or not.
 //
 // korvane_batch_bench --bare-box FOLDER: what the same lines cost an edit box of
 // the result box's styles on a bare window, as "set_ms=T ws_above_idle=BYTES"
@@ -38,6 +40,7 @@
 #include <vector>
 
 #include "folder_files.h"
+#include "platform/ansi.h"
 #include "support/drop_files.h"
 #include "support/test_files.h"
 #include "ui/res/resource.h"
@@ -116,21 +119,29 @@ double SetMilliseconds(HWND box, const std::string& text)
     return times[1];
 }
 
-// The lines of the *.bin files of folder, and their paths.
-std::string LinesOf(const std::string& folder, std::vector<std::string>& paths)
+// The paths of the *.bin files of folder.
+std::vector<std::string> PathsOf(const std::string& folder)
+{
+    std::vector<std::string> paths;
+    for (const std::string& name : BinFilesOf(folder))
+        paths.push_back(folder + "\\" + name);
+    return paths;
+}
+
+// Their lines: the files' bytes are read here, so a drop that is to find them
+// outside the system's cache is made before.
+std::string LinesOf(const std::vector<std::string>& paths)
 {
     std::string lines;
-    for (const std::string& name : BinFilesOf(folder)) {
-        paths.push_back(folder + "\\" + name);
-        lines += Line(name, Md5Hex(ContentOf(paths.back())));
-    }
+    for (const std::string& path : paths)
+        lines += Line(FileNameFromPath(path), Md5Hex(ContentOf(path)));
     return lines;
 }
 
 int BareBox(const std::string& folder)
 {
-    std::vector<std::string> paths;
-    const std::string lines = LinesOf(folder, paths);
+    const std::vector<std::string> paths = PathsOf(folder);
+    const std::string lines = LinesOf(paths);
     const HWND window = CreateWindowExA(0, "STATIC", "bare", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr,
                                         nullptr, GetModuleHandleA(nullptr), nullptr);
     const HWND box = CreateWindowExA(0, "EDIT", "",
@@ -151,8 +162,7 @@ int BareBox(const std::string& folder)
 
 int Drop(const std::string& folder)
 {
-    std::vector<std::string> paths;
-    const std::string expected = LinesOf(folder, paths);
+    const std::vector<std::string> paths = PathsOf(folder);
 
     TestDialog dialog;
     std::atomic<HANDLE> uiThread{nullptr};
@@ -201,6 +211,7 @@ int Drop(const std::string& folder)
     std::fprintf(stderr, "korvane-mark done\n");
     dialog.Jobs().WaitIdle(std::chrono::minutes(10));
 
+    const std::string expected = LinesOf(paths);
     std::string text(expected.size() + 1, '\0');
     text.resize(static_cast<std::size_t>(GetWindowTextA(box, &text[0], static_cast<int>(text.size()))));
     const double set = SetMilliseconds(box, expected);
