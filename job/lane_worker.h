@@ -2,14 +2,18 @@
 // in the lanes of one CMd5Lanes, each lane given the next file as soon as its
 // own ends.
 //
-// Each lane reads its file straight into a buffer of its own, in pieces of
-// kPiece bytes, and gives the lanes the whole blocks of it; its last bytes
-// end its message. Before each read it counts the chunks that the one stream
-// would ask for up to the end of that read, no further than the file's
+// A lane's file is read in pieces of kPiece bytes by the batch's readers
+// (CReadPool), into the lane's two buffers by turns: while the lanes fold one
+// piece the next is under way, and once a file's last read is asked, the
+// lane takes the file that follows and asks for its first piece, so that the
+// next message does not begin with a wait for the disk. Each piece is whole
+// but its file's last, whose bytes after the last whole block end the
+// message. When it takes a piece the lane counts the chunks that the one
+// stream would ask for up to that piece's end, no further than the file's
 // length at its open puts the last of them.
 //
 // THREADING: an object belongs to the one thread that runs it; what it shares
-// goes through CBatchState.
+// goes through CBatchState and CReadPool.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +22,16 @@
 
 #include "digest/md5_lanes.h"
 #include "job/batch_state.h"
-#include "platform/file.h"
+#include "platform/read_pool.h"
 
 class CLaneWorker {
 public:
     // Allocates the lanes' buffers; throws std::bad_alloc when it cannot.
-    explicit CLaneWorker(CBatchState& batch);
+    CLaneWorker(CBatchState& batch, CReadPool& reads);
+    CLaneWorker(const CLaneWorker&) = delete;
+    CLaneWorker& operator=(const CLaneWorker&) = delete;
+    // Takes back the reads still asked: their buffers go with this object.
+    ~CLaneWorker();
 
     // Digests files of the batch until none is left for it or the batch is
     // to end. Throws std::bad_alloc when a line could not be made; the batch
@@ -36,29 +44,61 @@ public:
     static constexpr std::uint32_t kPiece = 64u << 10;
 
 private:
-    struct Lane {
-        CBatchState::Item item;       // its file; none: the lane is free
+    // A file of a lane's, and how far it is asked and counted.
+    struct File {
+        CBatchState::Item item;     // none: no file
+        std::uint64_t asked = 0;    // bytes asked for so far
+        std::uint64_t counted = 0;  // chunks counted so far
+        bool lastAsked = false;     // the read that ends it (or fails) is asked
+    };
+    // A buffer of a lane's and the read into it.
+    struct Piece {
+        enum class Use { Free, Asked, Folding };
         unsigned char* buffer = nullptr;
-        std::uint64_t offset = 0;     // bytes read so far
-        std::uint64_t counted = 0;    // chunks counted so far
-        std::uint32_t given = 0;      // bytes of the buffer given to the lanes
-        std::uint32_t kept = 0;       // bytes after them, fewer than a block
+        CReadPool::Read read;
+        Use use = Use::Free;
+        std::uint32_t of = 0;     // the index of its file
+        std::uint64_t from = 0;   // its first byte's offset in the file
+        bool last = false;        // its file's last read
+    };
+    struct Lane {
+        File file[2];   // [0] in the lanes' message; [1] the next, once [0]'s last read is asked
+        Piece piece[2];
     };
 
     // Gives the free lanes files; true when every lane is free and the batch
     // has none left.
     bool Fill();
-    // Reads the next piece of every lane whose blocks are all folded.
-    void Feed();
-    void Read(std::size_t lane);
+    // Serves every lane whose blocks are all folded: ends its file, takes
+    // its next piece, asks for the one after. Whether a lane holds blocks.
+    bool Feed();
+    void Serve(std::size_t lane);
+    // Frees the lane's piece whose blocks are folded; a last one ends its
+    // file.
+    void EndFolded(std::size_t lane);
+    // Takes the piece, read, of the lane's file: false when the read failed,
+    // the file has its line then and the next one moved up.
+    bool Take(std::size_t lane, Piece& piece);
+    // Asks for the next read the lane may have under way now, if any.
+    void AskAhead(std::size_t lane);
+    void Ask(Lane& lane, std::size_t file, Piece& piece);
+    // The lane's file ends with its line; the next one, if any, moves up.
     void End(std::size_t lane, const FileDigest& digest);
+    void Begin(std::size_t lane, CBatchState::Item item);
+    static Piece* AskedFor(Lane& lane, const File& file);
+    // Waits a little for a read that a lane's file waits for.
+    void WaitForReads();
     void DigestAlone(CBatchState::Item item);
     void DropAll();
+    void WithdrawAll();
     bool Busy() const;
+    void Count(File& file, std::uint64_t upTo);
 
     CBatchState& m_batch;
+    CReadPool& m_reads;
     CMd5Lanes m_lanes;
     std::unique_ptr<unsigned char[]> m_buffers;
     std::vector<Lane> m_lane;
+    std::vector<CReadPool::Read*> m_waitingFor;
     bool m_listDone = false;
 };

@@ -183,14 +183,19 @@ TEST(JobQueue, DestructionStopsTheJobsAndWaitsForTheWorkersLastTouch)
 
 // A read that never returns, as on a dead share: ending the jobs waits its
 // bound, then ends the process without freeing what the reading thread may
-// still touch.
+// still touch. One file is read by the job's own reader, a batch's by the
+// batch's readers.
 std::atomic<bool> g_readBlocked{false};
 
-TEST(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsBound)
+class JobQueueDeathTest : public testing::TestWithParam<int> {};
+
+TEST_P(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsBound)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir dir;
-    const std::string big = dir.Write("big", PatternBytes(1 << 20));
+    std::vector<std::string> paths;
+    for (int i = 0; i < GetParam(); ++i)
+        paths.push_back(dir.Write("big" + std::to_string(i), PatternBytes(1 << 20)));
     EXPECT_EXIT(
         {
             CFile::SetReadFault([](std::uint64_t) {
@@ -200,7 +205,8 @@ TEST(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsBou
                 return true;
             });
             auto job = std::make_unique<RecordingJob>();
-            job->m_files.Append(big);
+            for (const std::string& path : paths)
+                job->m_files.Append(path);
             job->jobs.Start();
             WaitFor([] { return g_readBlocked.load(); }, 10s);
             job.reset();
@@ -208,5 +214,7 @@ TEST(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsBou
         },
         testing::ExitedWithCode(CJobQueue::kBlockedExitStatus), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(OneFileAndABatch, JobQueueDeathTest, testing::Values(1, 3));
 
 }  // namespace

@@ -1,0 +1,124 @@
+// CReadPool.
+#include "platform/read_pool.h"
+
+#include <algorithm>
+
+#include "platform/thread.h"
+
+CReadPool::CReadPool(unsigned readers)
+{
+    Lock lock(m_lock);
+    while (m_readers < readers && StartThread(&CReadPool::Run, this)) {
+        ++m_readers;
+        ++m_running;
+    }
+}
+
+CReadPool::~CReadPool()
+{
+    Lock lock(m_lock);
+    m_stop = true;
+    m_readerWake.NotifyAll();
+    m_done.Wait(lock, [this] { return m_running == 0; });
+}
+
+void CReadPool::Run(void* pool) noexcept
+{
+    static_cast<CReadPool*>(pool)->Serve();
+}
+
+void CReadPool::Make(Read& read) noexcept
+{
+    std::uint32_t got = 0;
+    bool made = false;
+    try {
+        made = read.read(read.buffer, read.count, got);
+    } catch (...) {
+    }
+    read.got = made ? got : 0;
+    read.failed = !made;
+}
+
+void CReadPool::Finish(Read& read)
+{
+    read.m_state.store(Read::State::Done, std::memory_order_release);
+    if (m_callersWaiting > 0)
+        m_done.NotifyAll();
+}
+
+void CReadPool::Serve() noexcept
+{
+    Lock lock(m_lock);
+    for (;;) {
+        if (m_queue.empty() && !m_stop) {
+            // Only a wake meant for a reader ends the wait, so that every
+            // wake that Ask counts reaches one.
+            ++m_sleeping;
+            m_readerWake.Wait(lock, [this] { return m_wakes > 0 || m_stop; });
+            --m_sleeping;
+            if (m_wakes > 0)
+                --m_wakes;
+            continue;
+        }
+        if (m_stop)
+            break;
+        Read& read = *m_queue.front();
+        m_queue.pop_front();
+        read.m_state.store(Read::State::Reading, std::memory_order_relaxed);
+        lock.unlock();
+        Make(read);
+        lock.lock();
+        Finish(read);
+    }
+    --m_running;
+    m_done.NotifyAll();  // the pool may be gone once the lock is free
+}
+
+void CReadPool::Ask(Read& read)
+{
+    Lock lock(m_lock);
+    if (m_readers == 0) {
+        lock.unlock();
+        Make(read);
+        lock.lock();
+        Finish(read);
+        return;
+    }
+    read.m_state.store(Read::State::Queued, std::memory_order_relaxed);
+    m_queue.push_back(&read);
+    // A reader that is between reads takes it on its own; one more sleeping
+    // reader is woken for each read that no wake covers yet.
+    if (m_sleeping > m_wakes && m_queue.size() > m_wakes) {
+        ++m_wakes;
+        m_readerWake.NotifyOne();
+    }
+}
+
+bool CReadPool::WaitForAny(Read* const* reads, std::size_t count, std::chrono::milliseconds timeout)
+{
+    const auto anyDone = [&] { return std::any_of(reads, reads + count, [this](Read* read) { return Done(*read); }); };
+    Lock lock(m_lock);
+    ++m_callersWaiting;
+    const bool done = m_done.WaitFor(lock, timeout, anyDone);
+    --m_callersWaiting;
+    return done;
+}
+
+void CReadPool::Withdraw(Read& read)
+{
+    Lock lock(m_lock);
+    switch (read.m_state.load(std::memory_order_relaxed)) {
+    case Read::State::Queued:
+        m_queue.erase(std::find(m_queue.begin(), m_queue.end(), &read));
+        break;
+    case Read::State::Reading:
+        ++m_callersWaiting;
+        m_done.Wait(lock, [&] { return Done(read); });
+        --m_callersWaiting;
+        break;
+    case Read::State::Idle:
+    case Read::State::Done:
+        break;
+    }
+    read.m_state.store(Read::State::Idle, std::memory_order_relaxed);
+}
