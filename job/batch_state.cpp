@@ -177,14 +177,17 @@ bool CBatchState::OpenNext(Lock& lock)
         FileDigest failure;
         auto file = std::make_unique<CFile>();
         std::uint64_t length = 0;
-        if (file->Open(PathAt(index).c_str(), &failure.openError)) {
+        // Whether it is a disk file is asked before its first read, by the
+        // thread that makes it.
+        if (file->OpenUnchecked(PathAt(index).c_str(), &failure.openError)) {
             try {
                 // The length the reads are held to; under Wine also the
                 // system's first look at the new handle, a round trip of its
                 // own that the lane then does not wait for.
                 length = file->GetLength();
             } catch (const CFileException&) {
-                failure.readEnd = FileReadEnd::Failed;
+                if (file->CheckIsFile(&failure.openError))
+                    failure.readEnd = FileReadEnd::Failed;
                 file->Close();
             }
         }

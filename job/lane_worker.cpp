@@ -22,10 +22,13 @@ std::uint64_t ChunksTo(std::uint64_t bytes)
 
 // Fills buffer from file: count bytes, or fewer where the file ends. A last
 // read also makes sure that the file ends there, as a read at its end does:
-// its length and its time of last change are then checked.
+// its length and its time of last change are then checked. Fails for what
+// is no disk file, which the first read is the first to ask.
 bool ReadPiece(CFile& file, unsigned char* buffer, std::uint32_t count, bool last, std::uint32_t& got)
 {
     got = 0;
+    if (!file.CheckIsFile())
+        return false;
     try {
         while (got < count) {
             const std::uint32_t n = file.ReadDirect(buffer + got, count - got);
@@ -180,13 +183,19 @@ CLaneWorker::Piece* CLaneWorker::AskedFor(Lane& lane, const File& file)
 bool CLaneWorker::Take(std::size_t i, Piece& piece)
 {
     File& file = m_lane[i].file[0];
+    FileDigest failed;
+    if (piece.read.failed && !file.item.file->CheckIsFile(&failed.openError)) {
+        // A device or a pipe, found out at its first read: it never opened.
+        piece.use = Piece::Use::Free;
+        End(i, failed);
+        return false;
+    }
     const std::uint64_t last = ChunksTo(file.item.length) + 1;  // the chunk that finds the end
     Count(file, std::min(ChunksTo(piece.from + kPiece), last));
     // Only the file's last piece may be short: a read that ends early found
     // an end where the file's length did not put it, and failed.
     if (piece.read.failed || (!piece.last && piece.read.got != kPiece)) {
         piece.use = Piece::Use::Free;
-        FileDigest failed;
         failed.readEnd = FileReadEnd::Failed;
         End(i, failed);
         return false;

@@ -56,9 +56,30 @@ bool CFile::Open(const char* path, FileOpenError* error)
     Close();
     FileOpenError why = FileOpenError::None;
     m_handle = OpenNative(path, why);
+    m_kind = Kind::File;
     if (error)
         *error = why;
     return IsOpen();
+}
+
+bool CFile::OpenUnchecked(const char* path, FileOpenError* error)
+{
+    Close();
+    FileOpenError why = FileOpenError::None;
+    m_handle = OpenUncheckedNative(path, why);
+    if (error)
+        *error = why;
+    return IsOpen();
+}
+
+bool CFile::CheckIsFile(FileOpenError* error)
+{
+    if (m_kind == Kind::Unknown && IsOpen())
+        m_kind = IsFileNative(m_handle) ? Kind::File : Kind::NotAFile;
+    const bool file = IsOpen() && m_kind == Kind::File;
+    if (error)
+        *error = file ? FileOpenError::None : FileOpenError::NotAFile;
+    return file;
 }
 
 std::uint64_t CFile::GetLength()
@@ -98,7 +119,8 @@ void CFile::TakeMeasure()
     // measured (the size pass) asks the system for its length once. Without
     // them the reads could not be checked against the file's length and its
     // time of last change, so a file that cannot say them does not read.
-    if (!IsOpen() || (!m_lengthTaken && !LengthNative(m_handle, m_length)) || !ChangeTimesNative(m_handle, m_times))
+    if (!IsOpen() || m_kind != Kind::File || (!m_lengthTaken && !LengthNative(m_handle, m_length)) ||
+        !ChangeTimesNative(m_handle, m_times))
         throw CFileException();
     m_measured = true;
 }
@@ -165,7 +187,7 @@ bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint
 bool CFile::MeasureFile(const char* path, std::uint64_t& length, FileOpenError* error)
 {
     FileOpenError why = FileOpenError::None;
-    const NativeHandle handle = OpenToMeasureNative(path, why);
+    const NativeHandle handle = OpenUncheckedNative(path, why);
     if (error)
         *error = why;
     if (handle == kNoHandle)
@@ -187,6 +209,7 @@ bool CFile::Close()
         closed = CloseNative(m_handle) && !(fault && fault());
         m_handle = kNoHandle;
     }
+    m_kind = Kind::Unknown;
     m_measured = false;
     m_lengthTaken = false;
     m_length = 0;

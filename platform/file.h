@@ -48,6 +48,18 @@ public:
     // not open; error, when given, says why. An open object is closed first.
     bool Open(const char* path, FileOpenError* error = nullptr);
 
+    // Opens path as Open does, but leaves out the question whether what
+    // opened is a disk file: CheckIsFile answers it, and until it has said
+    // yes the file does not read. Under Wine that question reads the file's
+    // first bytes, from the disk for a file outside the system's cache; a
+    // batch asks it on the thread that reads the file next, so that opening
+    // the next files does not wait for that read.
+    bool OpenUnchecked(const char* path, FileOpenError* error = nullptr);
+
+    // Whether the open file is a disk file, as Open makes sure; error, when
+    // given, says NotAFile when it is not. The system is asked once an open.
+    bool CheckIsFile(FileOpenError* error = nullptr);
+
     // The file's length in bytes. Throws CFileException when it cannot be had.
     // Asked before the first read, it is the length that the reads are held
     // to.
@@ -105,9 +117,10 @@ private:
 
     // The system-specific part, in file_win32.cpp or file_posix.cpp.
     static NativeHandle OpenNative(const char* path, FileOpenError& error);
-    // Opens as OpenNative does, but may leave it to the length to turn down
-    // what is no disk file.
-    static NativeHandle OpenToMeasureNative(const char* path, FileOpenError& error);
+    // Opens as OpenNative does, but leaves it to IsFileNative (or, for the
+    // size pass, to the length) to turn down what is no disk file.
+    static NativeHandle OpenUncheckedNative(const char* path, FileOpenError& error);
+    static bool IsFileNative(NativeHandle handle);
     static bool LengthNative(NativeHandle handle, std::uint64_t& length);
     // The length of the disk file handle holds, opened from path; false for
     // anything else.
@@ -138,6 +151,8 @@ private:
     bool ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got);
 
     NativeHandle m_handle = kNoHandle;
+    enum class Kind { Unknown, File, NotAFile };
+    Kind m_kind = Kind::Unknown;    // of what is open
     bool m_measured = false;        // m_length and m_times are taken
     bool m_lengthTaken = false;     // m_length is, by GetLength before any read
     std::uint64_t m_length = 0;     // when first asked, or at the first read

@@ -39,21 +39,20 @@ FileOpenError ErrorFromErrno(int code)
 
 CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
 {
+    const NativeHandle fd = OpenUncheckedNative(path, error);
+    if (fd == kNoHandle || IsFileNative(fd))
+        return fd;
+    ::close(static_cast<int>(fd));
+    error = FileOpenError::NotAFile;
+    return kNoHandle;
+}
+
+CFile::NativeHandle CFile::OpenUncheckedNative(const char* path, FileOpenError& error)
+{
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = ErrorFromErrno(errno);
-        return kNoHandle;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = ErrorFromErrno(errno);
-        ::close(fd);
-        return kNoHandle;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = FileOpenError::NotAFile;
-        ::close(fd);
         return kNoHandle;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -68,16 +67,16 @@ CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
     return fd;
 }
 
-CFile::NativeHandle CFile::OpenToMeasureNative(const char* path, FileOpenError& error)
+bool CFile::IsFileNative(NativeHandle handle)
 {
-    return OpenNative(path, error);
+    struct stat info {};
+    return ::fstat(static_cast<int>(handle), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool CFile::LengthByNameNative(NativeHandle handle, const char*, std::uint64_t& length)
 {
-    // The descriptor is as cheap to ask here, and OpenNative took only a
-    // regular file.
-    return LengthNative(handle, length);
+    // The descriptor is as cheap to ask here.
+    return IsFileNative(handle) && LengthNative(handle, length);
 }
 
 void CFile::CancelBlockedCalls()

@@ -157,10 +157,11 @@ void CFile::CancelBlockedCalls()
     }
 }
 
-CFile::NativeHandle CFile::OpenToMeasureNative(const char* path, FileOpenError& error)
+CFile::NativeHandle CFile::OpenUncheckedNative(const char* path, FileOpenError& error)
 {
     // GetFileType would be the handle's first use, a round trip of its own
-    // under Wine; LengthByNameNative turns down what is no disk file instead.
+    // under Wine, and there it reads the file's first bytes (to tell its own
+    // device placeholders): a wait for the disk when the file is cold.
     const CBlockingCall call;
     const HANDLE file = OpenExisting(path, error);
     if (file == INVALID_HANDLE_VALUE)
@@ -187,18 +188,18 @@ bool CFile::LengthByNameNative(NativeHandle, const char* path, std::uint64_t& le
 
 CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
 {
-    const CBlockingCall call;
-    const HANDLE file = OpenExisting(path, error);
-    if (file == INVALID_HANDLE_VALUE)
-        return kNoHandle;
+    const NativeHandle file = OpenUncheckedNative(path, error);
+    if (file == kNoHandle || IsFileNative(file))
+        return file;
+    CloseHandle(ToHandle(file));
+    error = FileOpenError::NotAFile;
+    return kNoHandle;
+}
+
+bool CFile::IsFileNative(NativeHandle handle)
+{
     // CON, NUL, COM1 and pipes open too; only disk files are digested.
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        error = FileOpenError::NotAFile;
-        return kNoHandle;
-    }
-    error = FileOpenError::None;
-    return reinterpret_cast<NativeHandle>(file);
+    return GetFileType(ToHandle(handle)) == FILE_TYPE_DISK;
 }
 
 bool CFile::LengthNative(NativeHandle handle, std::uint64_t& length)

@@ -205,8 +205,13 @@ std::vector<std::string> DeviceNames()
 #endif
 }
 
+// Opened unchecked, a file reads only once its check has said yes: a device
+// never does.
 TEST(File, DevicesNeverOpenAndHaveNoLengthForTheSizePass)
 {
+    TempDir dir;
+    const std::string plain = dir.Write("plain", "x");
+    char byte = 0;
     for (const std::string& name : DeviceNames()) {
         CFile file;
         FileOpenError why = FileOpenError::None;
@@ -214,7 +219,18 @@ TEST(File, DevicesNeverOpenAndHaveNoLengthForTheSizePass)
         EXPECT_EQ(why, FileOpenError::NotAFile) << name;
         std::uint64_t length = 12345;
         EXPECT_FALSE(CFile::MeasureFile(name.c_str(), length)) << name;
+        if (file.OpenUnchecked(name.c_str(), &why)) {
+            EXPECT_THROW(file.ReadDirect(&byte, 1), CFileException) << name << " read before its check";
+            EXPECT_FALSE(file.CheckIsFile(&why)) << name;
+        }
+        EXPECT_EQ(why, FileOpenError::NotAFile) << name;
     }
+    CFile file;
+    ASSERT_TRUE(file.OpenUnchecked(plain.c_str()));
+    EXPECT_THROW(file.Read(&byte, 1), CFileException) << "read before its check";
+    ASSERT_TRUE(file.CheckIsFile());
+    EXPECT_EQ(file.Read(&byte, 1), 1u);
+    EXPECT_EQ(byte, 'x');
 }
 
 TEST(File, AFileHeldByAnotherProcessDoesNotOpenUntilItIsLetGo)
