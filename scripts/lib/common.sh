@@ -153,7 +153,10 @@ korvane_install_failed() {
 # korvane_stop_display undoes the start.
 korvane_wine_env() {
   export WINEDEBUG=-all
-  export LC_ALL=zh_CN.UTF-8
+  # For the programs this shell starts, Wine among them. The shell itself may
+  # have started before korvane_install generated the locale, and then it
+  # fails to take it and warns, though every program it starts finds it.
+  export LC_ALL=zh_CN.UTF-8 2>/dev/null
   export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
   local virtual=no
   if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--virtual" ]; then
