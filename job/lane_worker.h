@@ -16,6 +16,7 @@
 // goes through CBatchState and CReadPool.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -69,9 +70,14 @@ private:
     // Gives the free lanes files; true when every lane is free and the batch
     // has none left.
     bool Fill();
+    // Lanes that hold blocks, and lanes whose file waits for a read.
+    struct Held {
+        std::size_t blocks = 0;
+        std::size_t waiting = 0;
+    };
     // Serves every lane whose blocks are all folded: ends its file, takes
-    // its next piece, asks for the one after. Whether a lane holds blocks.
-    bool Feed();
+    // its next piece, asks for the one after.
+    Held Feed();
     void Serve(std::size_t lane);
     // Frees the lane's piece whose blocks are folded; a last one ends its
     // file.
@@ -86,8 +92,9 @@ private:
     void End(std::size_t lane, const FileDigest& digest);
     void Begin(std::size_t lane, CBatchState::Item item);
     static Piece* AskedFor(Lane& lane, const File& file);
-    // Waits a little for a read that a lane's file waits for.
-    void WaitForReads();
+    // Waits at most timeout for wanted of the reads that the lanes' files
+    // wait for; how many are done.
+    std::size_t WaitForReads(std::size_t wanted, std::chrono::milliseconds timeout);
     void DigestAlone(CBatchState::Item item);
     void DropAll();
     void WithdrawAll();

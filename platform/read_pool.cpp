@@ -19,7 +19,7 @@ CReadPool::~CReadPool()
     Lock lock(m_lock);
     m_stop = true;
     m_readerWake.NotifyAll();
-    m_done.Wait(lock, [this] { return m_running == 0; });
+    m_gone.Wait(lock, [this] { return m_running == 0; });
 }
 
 void CReadPool::Run(void* pool) noexcept
@@ -41,9 +41,13 @@ void CReadPool::Make(Read& read) noexcept
 
 void CReadPool::Finish(Read& read)
 {
+    // Once it is done its caller may let it go without the lock: it is not
+    // touched after. A caller that waits for it waits under the lock, so its
+    // condition outlives the wake.
+    CCondition* const waiter = read.m_waiter;
     read.m_state.store(Read::State::Done, std::memory_order_release);
-    if (m_callersWaiting > 0)
-        m_done.NotifyAll();
+    if (waiter)
+        waiter->NotifyOne();
 }
 
 void CReadPool::Serve() noexcept
@@ -71,7 +75,7 @@ void CReadPool::Serve() noexcept
         Finish(read);
     }
     --m_running;
-    m_done.NotifyAll();  // the pool may be gone once the lock is free
+    m_gone.NotifyAll();  // the pool may be gone once the lock is free
 }
 
 void CReadPool::Ask(Read& read)
@@ -94,13 +98,23 @@ void CReadPool::Ask(Read& read)
     }
 }
 
-bool CReadPool::WaitForAny(Read* const* reads, std::size_t count, std::chrono::milliseconds timeout)
+std::size_t CReadPool::WaitFor(Read* const* reads, std::size_t count, std::size_t wanted,
+                               std::chrono::milliseconds timeout)
 {
-    const auto anyDone = [&] { return std::any_of(reads, reads + count, [this](Read* read) { return Done(*read); }); };
+    std::size_t done = 0;
+    const auto enough = [&] {
+        done = static_cast<std::size_t>(std::count_if(reads, reads + count, [this](Read* read) { return Done(*read); }));
+        return done >= std::min(wanted, count);
+    };
     Lock lock(m_lock);
-    ++m_callersWaiting;
-    const bool done = m_done.WaitFor(lock, timeout, anyDone);
-    --m_callersWaiting;
+    if (enough())
+        return done;
+    CCondition waiter;
+    for (std::size_t i = 0; i < count; ++i)
+        reads[i]->m_waiter = &waiter;
+    waiter.WaitFor(lock, timeout, enough);
+    for (std::size_t i = 0; i < count; ++i)
+        reads[i]->m_waiter = nullptr;
     return done;
 }
 
@@ -111,11 +125,13 @@ void CReadPool::Withdraw(Read& read)
     case Read::State::Queued:
         m_queue.erase(std::find(m_queue.begin(), m_queue.end(), &read));
         break;
-    case Read::State::Reading:
-        ++m_callersWaiting;
-        m_done.Wait(lock, [&] { return Done(read); });
-        --m_callersWaiting;
+    case Read::State::Reading: {
+        CCondition waiter;
+        read.m_waiter = &waiter;
+        waiter.Wait(lock, [&] { return Done(read); });
+        read.m_waiter = nullptr;
         break;
+    }
     case Read::State::Idle:
     case Read::State::Done:
         break;

@@ -19,10 +19,11 @@
 //
 // THREADING: any thread may ask for reads, take them back and wait for them.
 // A read and its buffer are the pool's from Ask until Done answers true for
-// it or Withdraw returns, and the caller's otherwise. m_lock guards the queue
-// and the counts; the readers wait on one condition and the callers on
-// another, and each side wakes the other only when it waits there: under Wine
-// a wake costs some microseconds, and a batch makes tens of thousands of
+// it or Withdraw returns, and the caller's otherwise. m_lock guards the queue,
+// the counts and the reads' waiters. The readers wait on one condition; a
+// caller waits on a condition of its own, which a read it waits for names,
+// so that a read done wakes only a caller that waits for it: under Wine a
+// wake costs some microseconds, and a batch makes tens of thousands of
 // reads.
 #pragma once
 
@@ -57,6 +58,7 @@ public:
         enum class State { Idle, Queued, Reading, Done };
         // Written under the pool's lock; Done is published with got and failed.
         std::atomic<State> m_state{State::Idle};
+        CCondition* m_waiter = nullptr;  // the caller's that waits for it, under the lock
     };
 
     // Starts up to readers reader threads.
@@ -77,9 +79,9 @@ public:
     // caller's again. Never waits.
     bool Done(Read& read) const { return read.m_state.load(std::memory_order_acquire) == Read::State::Done; }
 
-    // Waits until one of the count reads at reads is done, or timeout has
-    // passed; whether one is.
-    bool WaitForAny(Read* const* reads, std::size_t count, std::chrono::milliseconds timeout);
+    // Waits until wanted of the count reads at reads are done (all of them,
+    // where there are fewer), or timeout has passed; how many are done.
+    std::size_t WaitFor(Read* const* reads, std::size_t count, std::size_t wanted, std::chrono::milliseconds timeout);
 
     // Takes read back: at once when no reader has begun it, else once its
     // read returns. The read is the caller's afterwards, done or not.
@@ -95,12 +97,11 @@ private:
 
     CLock m_lock;
     CCondition m_readerWake;  // a read to make, or the end
-    CCondition m_done;        // a read done, or a reader gone
+    CCondition m_gone;        // a reader gone
     std::deque<Read*> m_queue;
     unsigned m_readers = 0;   // started
     unsigned m_running = 0;   // started and not gone yet
     unsigned m_sleeping = 0;  // readers waiting for a wake
     unsigned m_wakes = 0;     // wakes sent and not taken yet: one a reader
-    unsigned m_callersWaiting = 0;
     bool m_stop = false;
 };

@@ -73,10 +73,13 @@ TEST(ReadPool, ReadsBeginInTheOrderAskedAsManyAtOnceAsThereAreReaders)
     std::string first = source.Begun();
     std::sort(first.begin(), first.end());
     EXPECT_EQ(first, "   012") << "the first asked are the first under way";
+    CReadPool::Read* all[8];
+    for (int i = 0; i < 8; ++i)
+        all[i] = &reads[i];
+    EXPECT_EQ(pool.WaitFor(all, 8, 1, 10ms), 0u) << "none is done while the gate is shut";
     source.Shut(false);
+    EXPECT_EQ(pool.WaitFor(all, 8, 8, 10s), 8u);
     for (int i = 0; i < 8; ++i) {
-        CReadPool::Read* one = &reads[i];
-        EXPECT_TRUE(pool.WaitForAny(&one, 1, 10s));
         EXPECT_EQ(reads[i].failed, i == 5);
         EXPECT_EQ(reads[i].got, i == 5 ? 0u : 1u);
         EXPECT_EQ(source.Placed(i), i);
@@ -104,7 +107,7 @@ TEST(ReadPool, AReadTakenBackBeforeItBeganIsNeverMadeAndOneUnderWayIsWaitedFor)
     source.Shut(false);
     caller.join();
     CReadPool::Read* last = &reads[2];
-    ASSERT_TRUE(pool.WaitForAny(&last, 1, 10s));
+    ASSERT_EQ(pool.WaitFor(&last, 1, 1, 10s), 1u);
     EXPECT_EQ(source.Begun(), "0 2 ");
 }
 
