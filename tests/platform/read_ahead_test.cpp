@@ -124,15 +124,8 @@ TEST(ReadAhead, LettingGoDuringAReadWaitsForThatReadAndNoMore)
     auto file = std::make_unique<CReadAhead>(source.Reader(), kBlock, kRing);
     ASSERT_TRUE(file->Start());
     ASSERT_TRUE(WaitFor([&] { return source.Reads() == 1; }, 10s));
-    std::atomic<bool> letGo{false};
-    std::thread consumer([&] {
-        file.reset();
-        letGo = true;
-    });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(letGo) << "the read in flight still writes into the file's buffer";
-    source.Hold(false);
-    consumer.join();
+    EXPECT_TRUE(StaysInside([&] { file.reset(); }, [&] { source.Hold(false); }))
+        << "the read in flight still writes into the file's buffer";
     EXPECT_EQ(source.Reads(), 1);
 }
 

@@ -97,15 +97,8 @@ TEST(ReadPool, AReadTakenBackBeforeItBeganIsNeverMadeAndOneUnderWayIsWaitedFor)
     ASSERT_TRUE(WaitFor([&] { return source.UnderWay() == 1; }, 10s));
     pool.Withdraw(reads[1]);
 
-    std::atomic<bool> back{false};
-    std::thread caller([&] {
-        pool.Withdraw(reads[0]);
-        back = true;
-    });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(back) << "the read under way still writes into its buffer";
-    source.Shut(false);
-    caller.join();
+    EXPECT_TRUE(StaysInside([&] { pool.Withdraw(reads[0]); }, [&] { source.Shut(false); }))
+        << "the read under way still writes into its buffer";
     CReadPool::Read* last = &reads[2];
     ASSERT_EQ(pool.WaitFor(&last, 1, 1, 10s), 1u);
     EXPECT_EQ(source.Begun(), "0 2 ");
@@ -129,15 +122,7 @@ TEST(ReadPool, GoingAwayWaitsForTheReadUnderWay)
     auto pool = std::make_unique<CReadPool>(2);
     source.Ask(*pool, read, 0);
     ASSERT_TRUE(WaitFor([&] { return source.UnderWay() == 1; }, 10s));
-    std::atomic<bool> gone{false};
-    std::thread owner([&] {
-        pool.reset();
-        gone = true;
-    });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(gone);
-    source.Shut(false);
-    owner.join();
+    EXPECT_TRUE(StaysInside([&] { pool.reset(); }, [&] { source.Shut(false); }));
 }
 
 }  // namespace

@@ -33,6 +33,20 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
     return true;
 }
 
+bool StaysInside(const std::function<void()>& call, const std::function<void()>& release)
+{
+    std::atomic<bool> returned{false};
+    std::thread caller([&] {
+        call();
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const bool inside = !returned;
+    release();
+    caller.join();
+    return inside;
+}
+
 TempDir::TempDir()
 {
     static std::atomic<int> counter{0};

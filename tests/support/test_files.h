@@ -1,5 +1,6 @@
 // Files on disk for tests: a private temporary folder, reference digests, a
-// second holder that keeps a file open exclusively, and waiting with a deadline.
+// second holder that keeps a file open exclusively, and waiting with a deadline
+// or for a call that should not return yet.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,10 @@
 
 // Polls done() until it holds or the deadline passes; returns its last answer.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline);
+
+// Runs call on a thread of its own and says whether it was still inside 20 ms
+// later; then runs release and waits for call to return.
+bool StaysInside(const std::function<void()>& call, const std::function<void()>& release);
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it on destruction.
