@@ -277,9 +277,15 @@ void CLaneWorker::Ask(Lane& lane, std::size_t which, Piece& piece)
     };
     piece.read.buffer = piece.buffer;
     piece.read.count = kPiece;
+    // A file of one piece is read here: its read costs less than a reader's
+    // wake, and a batch of small files then starts no reader at all.
+    const bool whole = file.asked == 0 && last;
     file.asked += kPiece;
     file.lastAsked = last;
-    m_reads.Ask(piece.read);
+    if (whole)
+        m_reads.ReadNow(piece.read);
+    else
+        m_reads.Ask(piece.read);
 }
 
 void CLaneWorker::End(std::size_t i, const FileDigest& digest)

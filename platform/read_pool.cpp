@@ -5,13 +5,12 @@
 
 #include "platform/thread.h"
 
-CReadPool::CReadPool(unsigned readers)
+CReadPool::CReadPool(unsigned readers) : m_wanted(readers) {}
+
+unsigned CReadPool::Readers() const
 {
     Lock lock(m_lock);
-    while (m_readers < readers && StartThread(&CReadPool::Run, this)) {
-        ++m_readers;
-        ++m_running;
-    }
+    return m_readers;
 }
 
 CReadPool::~CReadPool()
@@ -78,14 +77,27 @@ void CReadPool::Serve() noexcept
     m_gone.NotifyAll();  // the pool may be gone once the lock is free
 }
 
+void CReadPool::ReadNow(Read& read)
+{
+    Make(read);
+    Lock lock(m_lock);
+    Finish(read);
+}
+
 void CReadPool::Ask(Read& read)
 {
     Lock lock(m_lock);
+    if (!m_started) {
+        // They wait for the lock until this read is queued.
+        m_started = true;
+        while (m_readers < m_wanted && StartThread(&CReadPool::Run, this)) {
+            ++m_readers;
+            ++m_running;
+        }
+    }
     if (m_readers == 0) {
         lock.unlock();
-        Make(read);
-        lock.lock();
-        Finish(read);
+        ReadNow(read);
         return;
     }
     read.m_state.store(Read::State::Queued, std::memory_order_relaxed);

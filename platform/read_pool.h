@@ -12,8 +12,10 @@
 // look at files: a caller that wants a file's pieces in order asks for one
 // read of that file at a time.
 //
-// The readers start with the pool and end with it. The destructor waits for
-// the reads under way: one that never returns (a dead share) holds it up for
+// The readers start with the first read asked and end with the pool: under
+// Wine a thread costs a MiB of memory, and a batch of small files, which its
+// lanes read themselves (ReadNow), asks none. The destructor waits for the
+// reads under way: one that never returns (a dead share) holds it up for
 // ever, as it would hold up any thread that made it, and ending the process
 // is then the way out.
 //
@@ -61,7 +63,7 @@ public:
         CCondition* m_waiter = nullptr;  // the caller's that waits for it, under the lock
     };
 
-    // Starts up to readers reader threads.
+    // Up to readers reader threads, started with the first read asked.
     explicit CReadPool(unsigned readers);
     CReadPool(const CReadPool&) = delete;
     CReadPool& operator=(const CReadPool&) = delete;
@@ -69,11 +71,16 @@ public:
     // still queued are never made: their callers take them back first.
     ~CReadPool();
 
-    // The readers that started. With none, every read is made by Ask itself.
-    unsigned Readers() const { return m_readers; }
+    // The readers that started. Where none could, every read is made by Ask
+    // itself.
+    unsigned Readers() const;
 
     // Queues read, which is the caller's (never asked, done or withdrawn).
     void Ask(Read& read);
+
+    // Makes read, which is the caller's, on this thread at once, done as Ask
+    // would leave it: for a read that costs less than a reader's wake.
+    void ReadNow(Read& read);
 
     // Whether read is done: its got and failed are then set, and it is the
     // caller's again. Never waits.
@@ -95,10 +102,12 @@ private:
     static void Make(Read& read) noexcept;
     void Finish(Read& read);
 
-    CLock m_lock;
+    const unsigned m_wanted;
+    mutable CLock m_lock;
     CCondition m_readerWake;  // a read to make, or the end
     CCondition m_gone;        // a reader gone
     std::deque<Read*> m_queue;
+    bool m_started = false;   // the readers were started, or tried
     unsigned m_readers = 0;   // started
     unsigned m_running = 0;   // started and not gone yet
     unsigned m_sleeping = 0;  // readers waiting for a wake

@@ -61,12 +61,13 @@ private:
 TEST(ReadPool, ReadsBeginInTheOrderAskedAsManyAtOnceAsThereAreReaders)
 {
     CReadPool pool(kReaders);
-    ASSERT_EQ(pool.Readers(), kReaders);
+    EXPECT_EQ(pool.Readers(), 0u) << "no reader before the first read";
     Source source;
     source.Shut(true);
     CReadPool::Read reads[8];
     for (int i = 0; i < 8; ++i)
         source.Ask(pool, reads[i], i, i == 5);
+    ASSERT_EQ(pool.Readers(), kReaders);
     ASSERT_TRUE(WaitFor([&] { return source.UnderWay() == static_cast<int>(kReaders); }, 10s));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(source.UnderWay(), static_cast<int>(kReaders)) << "no more reads in flight than readers";
