@@ -7,11 +7,10 @@
 // piece the next is under way, and once a file's last read is asked, the
 // lane takes the file that follows and asks for its first piece, so that the
 // next message does not begin with a wait for the disk. A file of one piece
-// the lane reads itself. Each piece is whole
-// but its file's last, whose bytes after the last whole block end the
-// message. When it takes a piece the lane counts the chunks that the one
-// stream would ask for up to that piece's end, no further than the file's
-// length at its open puts the last of them.
+// the lane reads itself. Each piece is whole but its file's last, whose bytes
+// after the last whole block end the message. When it takes a piece the lane
+// counts the chunks that the one stream would ask for up to that piece's end,
+// no further than the file's length at its open puts the last of them.
 //
 // THREADING: an object belongs to the one thread that runs it; what it shares
 // goes through CBatchState and CReadPool.

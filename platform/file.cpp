@@ -53,13 +53,12 @@ CFile::~CFile()
 
 bool CFile::Open(const char* path, FileOpenError* error)
 {
+    if (!OpenUnchecked(path, error))
+        return false;
+    if (CheckIsFile(error))
+        return true;
     Close();
-    FileOpenError why = FileOpenError::None;
-    m_handle = OpenNative(path, why);
-    m_kind = Kind::File;
-    if (error)
-        *error = why;
-    return IsOpen();
+    return false;
 }
 
 bool CFile::OpenUnchecked(const char* path, FileOpenError* error)

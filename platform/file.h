@@ -116,9 +116,8 @@ private:
     static constexpr NativeHandle kNoHandle = -1;
 
     // The system-specific part, in file_win32.cpp or file_posix.cpp.
-    static NativeHandle OpenNative(const char* path, FileOpenError& error);
-    // Opens as OpenNative does, but leaves it to IsFileNative (or, for the
-    // size pass, to the length) to turn down what is no disk file.
+    // Opens exclusively, and leaves it to IsFileNative (or, for the size
+    // pass, to the length) to turn down what is no disk file.
     static NativeHandle OpenUncheckedNative(const char* path, FileOpenError& error);
     static bool IsFileNative(NativeHandle handle);
     static bool LengthNative(NativeHandle handle, std::uint64_t& length);

@@ -37,16 +37,6 @@ FileOpenError ErrorFromErrno(int code)
 
 }  // namespace
 
-CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
-{
-    const NativeHandle fd = OpenUncheckedNative(path, error);
-    if (fd == kNoHandle || IsFileNative(fd))
-        return fd;
-    ::close(static_cast<int>(fd));
-    error = FileOpenError::NotAFile;
-    return kNoHandle;
-}
-
 CFile::NativeHandle CFile::OpenUncheckedNative(const char* path, FileOpenError& error)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
@@ -76,7 +66,11 @@ bool CFile::IsFileNative(NativeHandle handle)
 bool CFile::LengthByNameNative(NativeHandle handle, const char*, std::uint64_t& length)
 {
     // The descriptor is as cheap to ask here.
-    return IsFileNative(handle) && LengthNative(handle, length);
+    struct stat info {};
+    if (::fstat(static_cast<int>(handle), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    length = static_cast<std::uint64_t>(info.st_size);
+    return true;
 }
 
 void CFile::CancelBlockedCalls()

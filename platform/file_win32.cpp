@@ -186,19 +186,11 @@ bool CFile::LengthByNameNative(NativeHandle, const char* path, std::uint64_t& le
     return true;
 }
 
-CFile::NativeHandle CFile::OpenNative(const char* path, FileOpenError& error)
-{
-    const NativeHandle file = OpenUncheckedNative(path, error);
-    if (file == kNoHandle || IsFileNative(file))
-        return file;
-    CloseHandle(ToHandle(file));
-    error = FileOpenError::NotAFile;
-    return kNoHandle;
-}
-
 bool CFile::IsFileNative(NativeHandle handle)
 {
-    // CON, NUL, COM1 and pipes open too; only disk files are digested.
+    // CON, NUL, COM1 and pipes open too; only disk files are digested. Under
+    // Wine the question reads the file, so it may block as a read does.
+    const CBlockingCall call;
     return GetFileType(ToHandle(handle)) == FILE_TYPE_DISK;
 }
 
