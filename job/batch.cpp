@@ -16,22 +16,16 @@ namespace {
 
 std::atomic<bool> g_batchesAllowed{true};
 
-// Reads a batch keeps in flight at once: a disk without a seek penalty reads
-// faster so than with one or two, and more gained nothing measurable.
-constexpr unsigned kReaders = 4;
-
 // The batch and the threads that help the job's own. The job's thread waits
-// here until every helper has let go of the batch; the readers go last, with
-// the batch.
+// here until every helper has let go of the batch.
 //
-// THREADING: running is guarded by lock; reads and state guard themselves.
+// THREADING: running is guarded by lock; state guards itself.
 struct Batch {
     Batch(CJobState& job, const CFileList& files, unsigned laneWorkers)
-        : reads(kReaders), state(job, files, laneWorkers, laneWorkers * CLaneWorker::Lanes())
+        : state(job, files, laneWorkers, laneWorkers * CLaneWorker::Lanes())
     {
     }
 
-    CReadPool reads;
     CBatchState state;
     CLock lock;
     CCondition done;
@@ -51,7 +45,7 @@ void RunLanes(void* argument) noexcept
 {
     Batch& batch = *static_cast<Batch*>(argument);
     try {
-        CLaneWorker(batch.state, batch.reads).Run();
+        CLaneWorker(batch.state, CReadPool::Shared()).Run();
     } catch (...) {
         batch.state.Fail();
     }
