@@ -58,8 +58,11 @@ void CLaneWorker::Run()
             continue;
         }
         // Every lane that waits has its read in flight, none of them in:
-        // this waits for reads, never in a loop.
-        if (tally.folding < tally.waiting && WaitForPieces((tally.waiting - tally.folding + 1) / 2) > 0)
+        // this waits for reads, never in a loop. A pass costs as much with
+        // few lanes as with all, so the lanes wait for all of them; once
+        // lanes fell out of step they would otherwise stay so, each pass
+        // half full, and a cached batch took half as long again.
+        if (tally.waiting > 0 && WaitForPieces(tally.waiting) > 0)
             Feed();
         m_lanes.Run();
     }

@@ -6,9 +6,9 @@
 // kPiece bytes, one folded while the next is read, and once a file's last
 // read is asked the lane takes the file that follows, so that the next
 // message does not begin with a wait for the disk. The worker decides when
-// the lanes fold: from the disk the pieces come one by one, and a pass costs
-// as much with three lanes as with all of them, so lanes that hold blocks
-// wait for half of those still waiting first.
+// the lanes fold: the pieces come one by one, and a pass costs as much with
+// three lanes as with all of them, so lanes that hold blocks wait for the
+// others' pieces first.
 //
 // When it takes a piece the lane counts the chunks that the one stream would
 // ask for up to that piece's end, no further than the file's length at its

@@ -186,7 +186,7 @@ bool CFile::NextBlock()
 bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got)
 {
     const ReadFault fault = g_readFault;
-    if ((fault && fault(m_offset)) || !ReadNative(m_handle, buffer, count, got))
+    if ((fault && fault(m_offset, m_length)) || !ReadNative(m_handle, buffer, count, got))
         return false;
     m_offset += got;
     // Bytes past the length, or an end before it: the file changed under us.

@@ -102,10 +102,11 @@ public:
     // gets a failure back; where the system cannot, they go on. For closing.
     static void CancelBlockedCalls();
 
-    // For tests: fault(offset) is asked before every read from the system,
-    // with the offset of the first byte that read would fetch; true makes that
-    // read fail as a failing disk would. Null (the default) injects nothing.
-    using ReadFault = bool (*)(std::uint64_t offset);
+    // For tests: fault(offset, length) is asked before every read from the
+    // system, with the offset of the first byte that read would fetch and the
+    // file's length; true makes that read fail as a failing disk would. Null
+    // (the default) injects nothing.
+    using ReadFault = bool (*)(std::uint64_t offset, std::uint64_t length);
     static void SetReadFault(ReadFault fault);
     // Likewise for closing: true makes the system's close report a failure.
     using CloseFault = bool (*)();

@@ -15,9 +15,12 @@ CReadAhead::~CReadAhead()
 {
     Stop();
     Lock lock(m_pool.Mutex());
-    m_waiter = &m_changed;
-    m_changed.Wait(lock, [this] { return !m_inFlight; });
-    m_waiter = nullptr;
+    if (!m_inFlight)
+        return;
+    // Stopped, the read's end wakes the waiter whatever it brings.
+    Waiter waiter;
+    CReadAhead* self = this;
+    Await(lock, waiter, &self, 1, std::chrono::hours(24 * 365));
 }
 
 void CReadAhead::Add(ReadFunction read, std::uint64_t length, std::uint32_t tag)
@@ -70,9 +73,9 @@ CReadAhead::Piece CReadAhead::Next()
             none.last = none.failed = true;
             return none;
         }
-        m_waiter = &m_changed;
-        m_changed.Wait(lock, [this] { return ReadyLocked(); });
-        m_waiter = nullptr;
+        Waiter waiter;
+        CReadAhead* self = this;
+        Await(lock, waiter, &self, 1, std::chrono::hours(24 * 365));
     }
     const Piece piece = m_ring[m_head].piece;
     m_head = (m_head + 1) % m_ring.size();
@@ -145,6 +148,7 @@ void CReadAhead::ReadMade(Lock& lock) noexcept
     Piece& piece = m_ring[m_tail].piece;
     // Only a file's last piece may be short: one that ends early found an
     // end where the file's length did not put it.
+    const bool becomesReady = m_filled == 0;
     piece.failed = !m_made || m_got > m_makeCount || (!piece.last && m_got != m_makeCount);
     piece.size = piece.failed ? 0 : m_got;
     if (!piece.last && piece.failed) {
@@ -156,16 +160,24 @@ void CReadAhead::ReadMade(Lock& lock) noexcept
     ++m_filled;
     m_inFlight = false;
     m_makeRead = nullptr;
-    Wake();
+    // Once enough are in, later pieces wake nobody: the waiter is on its way.
+    if (m_waiter && m_waiter->missing > 0 && (m_stopped || (becomesReady && --m_waiter->missing == 0))) {
+        m_waiter->missing = 0;
+        m_waiter->condition.NotifyOne();
+    }
     // Last: where the pool has no readers the next read is made within, and
     // once it is in the consumer may let this object go.
     AskNext(lock);
 }
 
-void CReadAhead::Wake()
+void CReadAhead::Await(Lock& lock, Waiter& waiter, CReadAhead* const* rings, std::size_t count,
+                       std::chrono::milliseconds timeout)
 {
-    if (m_waiter)
-        m_waiter->NotifyOne();
+    for (std::size_t i = 0; i < count; ++i)
+        rings[i]->m_waiter = &waiter;
+    waiter.condition.WaitFor(lock, timeout, [&] { return waiter.missing == 0; });
+    for (std::size_t i = 0; i < count; ++i)
+        rings[i]->m_waiter = nullptr;
 }
 
 std::size_t CReadAhead::WaitFor(CReadAhead* const* rings, std::size_t count, std::size_t wanted,
@@ -173,20 +185,16 @@ std::size_t CReadAhead::WaitFor(CReadAhead* const* rings, std::size_t count, std
 {
     if (count == 0)
         return 0;
-    std::size_t ready = 0;
-    const auto enough = [&] {
-        ready = static_cast<std::size_t>(
+    const auto ready = [&] {
+        return static_cast<std::size_t>(
             std::count_if(rings, rings + count, [](const CReadAhead* ring) { return ring->ReadyLocked(); }));
-        return ready >= std::min(wanted, count);
     };
     Lock lock(rings[0]->m_pool.Mutex());
-    if (enough())
-        return ready;
-    CCondition waiter;
-    for (std::size_t i = 0; i < count; ++i)
-        rings[i]->m_waiter = &waiter;
-    waiter.WaitFor(lock, timeout, enough);
-    for (std::size_t i = 0; i < count; ++i)
-        rings[i]->m_waiter = nullptr;
-    return ready;
+    const std::size_t already = ready();
+    if (already >= std::min(wanted, count))
+        return already;
+    Waiter waiter;
+    waiter.missing = std::min(wanted, count) - already;
+    Await(lock, waiter, rings, count, timeout);
+    return ready();
 }

@@ -113,7 +113,17 @@ private:
     void MakeRead() noexcept;
     void ReadMade(Lock& lock) noexcept;
     bool ReadyLocked() const { return m_filled > 0; }
-    void Wake();
+
+    // A thread that waits for pieces: woken once missing of them are in, so
+    // that a wait for several costs one wake, not one a piece.
+    struct Waiter {
+        CCondition condition;
+        std::size_t missing = 1;
+    };
+    // Waits, with the lock held, until waiter.missing is 0 or timeout has
+    // passed, as waiter of the count at rings.
+    static void Await(Lock& lock, Waiter& waiter, CReadAhead* const* rings, std::size_t count,
+                      std::chrono::milliseconds timeout);
 
     CReadPool& m_pool;
     const std::uint32_t m_pieceSize;
@@ -129,8 +139,7 @@ private:
     bool m_holding = false;    // the consumer holds the buffer before m_head
     bool m_inFlight = false;   // the read is asked or being made
     bool m_stopped = false;
-    CCondition* m_waiter = nullptr;  // of the thread that waits for a piece
-    CCondition m_changed;            // the consumer's own, and the destructor's
+    Waiter* m_waiter = nullptr;  // the thread that waits for a piece, or for the read in flight
 
     // The read being made: set up under the lock, made without it.
     ReadFunction* m_makeRead = nullptr;

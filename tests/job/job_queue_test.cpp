@@ -198,7 +198,7 @@ TEST_P(JobQueueDeathTest, EndingWithAReadThatNeverReturnsEndsTheProcessAfterItsB
         paths.push_back(dir.Write("big" + std::to_string(i), PatternBytes(1 << 20)));
     EXPECT_EXIT(
         {
-            CFile::SetReadFault([](std::uint64_t) {
+            CFile::SetReadFault([](std::uint64_t, std::uint64_t) {
                 g_readBlocked = true;
                 for (;;)
                     std::this_thread::sleep_for(1h);
