@@ -101,12 +101,15 @@ static int ShareGetattr(const char* path, struct stat* info, struct fuse_file_in
     return 0;
 }
 
+/* A listing answers with each entry's attributes when the kernel asks for
+   them (readdirplus), as a share's listing does: a program that lists a
+   folder and opens its files then waits for no lookup of theirs. Entries
+   carry their place as their offset, for the library to pass them on as they
+   are; a listing in several calls skips to the place it was at. */
 static int ShareReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
                         struct fuse_file_info* fi, enum fuse_readdir_flags flags)
 {
-    (void)offset;
     (void)fi;
-    (void)flags;
     CrossTheWire();
     const int fd = openat(g_source, InSource(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -117,12 +120,21 @@ static int ShareReaddir(const char* path, void* buffer, fuse_fill_dir_t fill, of
         close(fd);
         return -error;
     }
-    if (strcmp(path, "/") == 0) {
-        fill(buffer, kShareFsStatsName, NULL, 0, 0);
-        fill(buffer, kShareFsResetName, NULL, 0, 0);
+    const char* const added[] = {kShareFsStatsName, kShareFsResetName};
+    const off_t addedCount = strcmp(path, "/") == 0 ? 2 : 0;
+    off_t place = 0;
+    for (;;) {
+        const struct dirent* entry = place < addedCount ? NULL : readdir(folder);
+        if (place >= addedCount && !entry)
+            break;
+        const char* name = place < addedCount ? added[place] : entry->d_name;
+        if (++place <= offset)
+            continue;
+        struct stat info;
+        const int plus = (flags & FUSE_READDIR_PLUS) && fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0;
+        if (fill(buffer, name, plus ? &info : NULL, place, plus ? FUSE_FILL_DIR_PLUS : 0) != 0)
+            break;
     }
-    for (const struct dirent* entry; (entry = readdir(folder)) != NULL;)
-        fill(buffer, entry->d_name, NULL, 0, 0);
     closedir(folder);
     return 0;
 }
