@@ -63,7 +63,8 @@ void CReadPool::Serve() noexcept
     Lock lock(m_lock);
     --m_starting;
     for (;;) {
-        if (!m_first) {
+        Queue& queue = m_queue[m_queue[1].first ? 1 : 0];
+        if (!queue.first) {
             if (m_stop)
                 break;
             // Only a wake meant for a reader ends the wait, so that every
@@ -75,10 +76,10 @@ void CReadPool::Serve() noexcept
                 --m_wakes;
             continue;
         }
-        Read& read = *m_first;
-        m_first = read.m_next;
-        if (!m_first)
-            m_last = nullptr;
+        Read& read = *queue.first;
+        queue.first = read.m_next;
+        if (!queue.first)
+            queue.last = nullptr;
         read.m_next = nullptr;
         --m_queued;
         read.m_state = Read::State::Making;
@@ -105,15 +106,17 @@ void CReadPool::MakeHere(Lock& lock, Read& read) noexcept
     read.Made(lock);
 }
 
-void CReadPool::Ask(Lock& lock, Read& read) noexcept
+void CReadPool::Ask(Lock& lock, Read& read, Turn turn) noexcept
 {
     read.m_state = Read::State::Queued;
+    read.m_urgent = turn == Turn::Urgent;
     read.m_next = nullptr;
-    if (m_last)
-        m_last->m_next = &read;
+    Queue& queue = m_queue[read.m_urgent ? 1 : 0];
+    if (queue.last)
+        queue.last->m_next = &read;
     else
-        m_first = &read;
-    m_last = &read;
+        queue.first = &read;
+    queue.last = &read;
     ++m_queued;
     // Reads that no reader is on its way to: a sleeping reader is woken for
     // one, or where none sleeps, another started.
@@ -131,19 +134,28 @@ void CReadPool::Ask(Lock& lock, Read& read) noexcept
     }
 }
 
+bool CReadPool::MakeNow(Lock& lock, Read& read) noexcept
+{
+    if (!Withdraw(read))
+        return false;
+    MakeHere(lock, read);
+    return true;
+}
+
 bool CReadPool::Withdraw(Read& read) noexcept
 {
     if (read.m_state != Read::State::Queued)
         return false;
-    Read** link = &m_first;
+    Queue& queue = m_queue[read.m_urgent ? 1 : 0];
+    Read** link = &queue.first;
     Read* before = nullptr;
     while (*link != &read) {
         before = *link;
         link = &before->m_next;
     }
     *link = read.m_next;
-    if (m_last == &read)
-        m_last = before;
+    if (queue.last == &read)
+        queue.last = before;
     read.m_next = nullptr;
     read.m_state = Read::State::Idle;
     --m_queued;

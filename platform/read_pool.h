@@ -59,7 +59,8 @@ public:
         friend class CReadPool;
         enum class State { Idle, Queued, Making };
         State m_state = State::Idle;
-        Read* m_next = nullptr;  // in the queue
+        bool m_urgent = false;
+        Read* m_next = nullptr;  // in its queue
     };
 
     // Up to readers reader threads, started as reads need them; with 0 every
@@ -81,13 +82,22 @@ public:
     // The lock of the pool and of its reads.
     CLock& Mutex() { return m_lock; }
 
-    // With the lock held: queues read, which is idle, behind the reads asked
-    // before it. Without readers, makes it on this thread at once, the lock
-    // let go meanwhile.
-    void Ask(Lock& lock, Read& read) noexcept;
+    // Which reads a read goes behind: every read asked before it, or only
+    // the urgent ones (an open that lanes wait for goes before the pieces
+    // of files already open, which a few readers take many times longer to
+    // work through than the open takes).
+    enum class Turn { Queue, Urgent };
+    // With the lock held: queues read, which is idle, in its turn. Without
+    // readers, makes it on this thread at once, the lock let go meanwhile.
+    void Ask(Lock& lock, Read& read, Turn turn = Turn::Queue) noexcept;
     // With the lock held: takes read out of the queue, so that it is never
     // made; false when it is not queued (being made, or idle).
     bool Withdraw(Read& read) noexcept;
+    // With the lock held: makes read on this thread if it is still queued
+    // (the lock let go meanwhile); false when it is not. A caller that would
+    // only wait for its reads makes them itself, and saves the switches of
+    // threads that a reader's turn costs.
+    bool MakeNow(Lock& lock, Read& read) noexcept;
 
 private:
     static void Run(void* pool) noexcept;
@@ -99,8 +109,11 @@ private:
     mutable CLock m_lock;
     CCondition m_readerWake;  // a read to make, or the end
     CCondition m_gone;        // a reader gone
-    Read* m_first = nullptr;  // the queue
-    Read* m_last = nullptr;
+    struct Queue {
+        Read* first = nullptr;
+        Read* last = nullptr;
+    };
+    Queue m_queue[2];  // by Turn: the urgent one is served first
     unsigned m_queued = 0;
     unsigned m_readers = 0;   // started and not gone yet
     unsigned m_idle = 0;      // readers waiting for a wake

@@ -39,8 +39,8 @@ bool SlowFault(std::uint64_t offset, std::uint64_t length)
     return false;
 }
 
-// One lane worker over the files, the opener and the size pass on a thread
-// beside it, as a batch runs them.
+// One lane worker over the files, the opener on a thread beside it, as a
+// batch runs them.
 class LaneWorkerTest : public testing::Test {
 protected:
     void SetUp() override
@@ -60,11 +60,8 @@ protected:
         for (int i = 0; i < slow; ++i)
             m_job.m_files.Append(m_dir.Write("slow" + std::to_string(i), PatternBytes(kSlowLength)));
         m_job.m_files.Append(m_dir.Write("fast", PatternBytes(fastLength)));
-        m_batch = std::make_unique<CBatchState>(m_job, m_job.m_files, 1, CLaneWorker::Lanes());
-        m_opener = std::thread([this] {
-            m_batch->MeasureAll();
-            m_batch->RunOpener();
-        });
+        m_batch = std::make_unique<CBatchState>(m_job, m_job.m_files, 1, CLaneWorker::Lanes(), CReadPool::Shared());
+        m_opener = std::thread([this] { m_batch->RunOpener(); });
         m_lanes = std::thread([this] {
             CLaneWorker(*m_batch, CReadPool::Shared()).Run();
             m_batch->LaneWorkerDone();
