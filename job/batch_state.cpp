@@ -78,7 +78,7 @@ void CBatchState::RunOpener()
             lock.unlock();
             {
                 CReadPool::Lock readers(m_readers.Mutex());
-                m_readers.Ask(readers, *call, CReadPool::Turn::Urgent);
+                m_readers.Ask(readers, *call);
             }
             lock.lock();
             asked = true;
@@ -203,7 +203,7 @@ void CBatchState::CallMade(CBatchCall& call, CReadPool::Lock& readers) noexcept
         if (call.kind == CBatchCall::Kind::None && NextCall(call)) {
             ++m_pending;
             lock.unlock();
-            m_readers.Ask(readers, call, CReadPool::Turn::Urgent);
+            m_readers.Ask(readers, call);
             return;
         }
     } catch (const std::bad_alloc&) {

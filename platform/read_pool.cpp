@@ -63,8 +63,7 @@ void CReadPool::Serve() noexcept
     Lock lock(m_lock);
     --m_starting;
     for (;;) {
-        Queue& queue = m_queue[m_queue[1].first ? 1 : 0];
-        if (!queue.first) {
+        if (!m_first) {
             if (m_stop)
                 break;
             // Only a wake meant for a reader ends the wait, so that every
@@ -76,10 +75,10 @@ void CReadPool::Serve() noexcept
                 --m_wakes;
             continue;
         }
-        Read& read = *queue.first;
-        queue.first = read.m_next;
-        if (!queue.first)
-            queue.last = nullptr;
+        Read& read = *m_first;
+        m_first = read.m_next;
+        if (!m_first)
+            m_last = nullptr;
         read.m_next = nullptr;
         --m_queued;
         read.m_state = Read::State::Making;
@@ -106,17 +105,15 @@ void CReadPool::MakeHere(Lock& lock, Read& read) noexcept
     read.Made(lock);
 }
 
-void CReadPool::Ask(Lock& lock, Read& read, Turn turn) noexcept
+void CReadPool::Ask(Lock& lock, Read& read) noexcept
 {
     read.m_state = Read::State::Queued;
-    read.m_urgent = turn == Turn::Urgent;
     read.m_next = nullptr;
-    Queue& queue = m_queue[read.m_urgent ? 1 : 0];
-    if (queue.last)
-        queue.last->m_next = &read;
+    if (m_last)
+        m_last->m_next = &read;
     else
-        queue.first = &read;
-    queue.last = &read;
+        m_first = &read;
+    m_last = &read;
     ++m_queued;
     // Reads that no reader is on its way to: a sleeping reader is woken for
     // one, or where none sleeps, another started.
@@ -146,16 +143,15 @@ bool CReadPool::Withdraw(Read& read) noexcept
 {
     if (read.m_state != Read::State::Queued)
         return false;
-    Queue& queue = m_queue[read.m_urgent ? 1 : 0];
-    Read** link = &queue.first;
+    Read** link = &m_first;
     Read* before = nullptr;
     while (*link != &read) {
         before = *link;
         link = &before->m_next;
     }
     *link = read.m_next;
-    if (queue.last == &read)
-        queue.last = before;
+    if (m_last == &read)
+        m_last = before;
     read.m_next = nullptr;
     read.m_state = Read::State::Idle;
     --m_queued;

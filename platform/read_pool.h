@@ -59,8 +59,7 @@ public:
         friend class CReadPool;
         enum class State { Idle, Queued, Making };
         State m_state = State::Idle;
-        bool m_urgent = false;
-        Read* m_next = nullptr;  // in its queue
+        Read* m_next = nullptr;  // in the queue
     };
 
     // Up to readers reader threads, started as reads need them; with 0 every
@@ -82,14 +81,10 @@ public:
     // The lock of the pool and of its reads.
     CLock& Mutex() { return m_lock; }
 
-    // Which reads a read goes behind: every read asked before it, or only
-    // the urgent ones (an open that lanes wait for goes before the pieces
-    // of files already open, which a few readers take many times longer to
-    // work through than the open takes).
-    enum class Turn { Queue, Urgent };
-    // With the lock held: queues read, which is idle, in its turn. Without
-    // readers, makes it on this thread at once, the lock let go meanwhile.
-    void Ask(Lock& lock, Read& read, Turn turn = Turn::Queue) noexcept;
+    // With the lock held: queues read, which is idle, behind the reads asked
+    // before it. Without readers, makes it on this thread at once, the lock
+    // let go meanwhile.
+    void Ask(Lock& lock, Read& read) noexcept;
     // With the lock held: takes read out of the queue, so that it is never
     // made; false when it is not queued (being made, or idle).
     bool Withdraw(Read& read) noexcept;
@@ -109,11 +104,8 @@ private:
     mutable CLock m_lock;
     CCondition m_readerWake;  // a read to make, or the end
     CCondition m_gone;        // a reader gone
-    struct Queue {
-        Read* first = nullptr;
-        Read* last = nullptr;
-    };
-    Queue m_queue[2];  // by Turn: the urgent one is served first
+    Read* m_first = nullptr;  // the queue
+    Read* m_last = nullptr;
     unsigned m_queued = 0;
     unsigned m_readers = 0;   // started and not gone yet
     unsigned m_idle = 0;      // readers waiting for a wake

@@ -89,10 +89,10 @@ private:
     int m_number = 0;
 };
 
-void Ask(CReadPool& pool, NumberedRead& read, CReadPool::Turn turn = CReadPool::Turn::Queue)
+void Ask(CReadPool& pool, NumberedRead& read)
 {
     CReadPool::Lock lock(pool.Mutex());
-    pool.Ask(lock, read, turn);
+    pool.Ask(lock, read);
 }
 
 bool AllMade(NumberedRead* reads, int count)
@@ -158,24 +158,6 @@ TEST(ReadPool, AReadTakenBackBeforeItBeganIsNeverMadeAndOneUnderWayIsNotTakenBac
     ASSERT_TRUE(AllMade(&reads[2], 1));
     EXPECT_EQ(gate.Begun(), "0 2 ");
     EXPECT_FALSE(reads[1].made);
-}
-
-TEST(ReadPool, AnUrgentReadGoesBeforeTheQueueBehindTheUrgentOnesBeforeIt)
-{
-    CReadPool pool(1);
-    Gate gate;
-    gate.Shut(true);
-    NumberedRead reads[5];
-    for (int i = 0; i < 5; ++i) {
-        reads[i].Set(gate, i);
-        Ask(pool, reads[i], i >= 3 ? CReadPool::Turn::Urgent : CReadPool::Turn::Queue);
-        if (i == 0) {
-            ASSERT_TRUE(WaitFor([&] { return gate.UnderWay() == 1; }, 10s));
-        }
-    }
-    gate.Shut(false);
-    ASSERT_TRUE(AllMade(reads, 5));
-    EXPECT_EQ(gate.Begun(), "0 3 4 1 2 ");
 }
 
 TEST(ReadPool, WithoutReadersAReadIsMadeWhenAskedOnTheAskingThread)
