@@ -62,11 +62,9 @@ bool CReadAhead::Ready() const
 CReadAhead::Piece CReadAhead::Next()
 {
     Lock lock(m_pool.Mutex());
-    if (m_holding) {
-        m_holding = false;
-        AskNext(lock);
-    }
+    m_holding = false;
     if (!ReadyLocked()) {
+        AskNext(lock);
         if (!m_inFlight) {
             // Nothing to wait for: no file queued, or stopped.
             Piece none;
@@ -85,6 +83,12 @@ CReadAhead::Piece CReadAhead::Next()
         m_files.pop_front();
         --m_reading;
     }
+    // The reader is asked again once the last piece read is taken, and then
+    // fills every free buffer in one go: asked at each piece freed, a reader
+    // that sleeps between is woken for each, which cost about 3% of a cached
+    // file's time under Wine.
+    if (m_filled == 0)
+        AskNext(lock);
     return piece;
 }
 
@@ -94,7 +98,8 @@ void CReadAhead::Release()
     if (!m_holding)
         return;
     m_holding = false;
-    AskNext(lock);
+    if (m_filled == 0)
+        AskNext(lock);
 }
 
 void CReadAhead::Stop()
