@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/ansi.h"
-#include "platform/read_ahead.h"
+#include "platform/read_pool.h"
 #include "ui/korvane_dlg.h"
 
 CKorvaneApp theApp;
@@ -15,10 +15,9 @@ BOOL CKorvaneApp::InitInstance()
     InitCommonControlsEx(&controls);
 
     SetRegistryKey(AnsiFromWide(L"应用程序向导生成的本地应用程序").c_str());
-    // The thread that reads files ahead of the digest, started with the
-    // program rather than by the first job that needs it. Without it, files
-    // are read in turn.
-    StartFileReader();
+    // A reader of files, started with the program rather than by the first
+    // job that needs it. Without one, files are read in turn.
+    CReadPool::Shared().StartOne();
 
     CKorvaneDlg dialog;
     m_pMainWnd = &dialog;

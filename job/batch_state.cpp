@@ -1,25 +1,27 @@
 // CBatchState.
 #include "job/batch_state.h"
 
+#include <new>
 #include <utility>
 
-#include "job/file_line.h"
-#include "job/progress_rule.h"
 #include "platform/volume.h"
 
-CBatchState::CBatchState(CJobState& job, const CFileList& files, unsigned laneWorkers, std::size_t lanes)
-    : m_job(job), m_files(files), m_count(files.GetCount()), m_ahead(lanes), m_lanesRunning(laneWorkers)
+CBatchState::CBatchState(CJobState& job, const CFileList& files, unsigned laneWorkers, std::size_t lanes,
+                         CReadPool& readers)
+    : m_job(job), m_readers(readers), m_files(files), m_count(files.GetCount()), m_ahead(lanes), m_lines(job, files),
+      m_isMeasured(m_count), m_lanesRunning(laneWorkers)
 {
+    for (std::size_t i = 0; i < kCalls; ++i)
+        m_calls.push_back(std::make_unique<CBatchCall>(static_cast<CBatchCall::IOwner&>(*this)));
 }
 
 template <typename Ready>
-bool CBatchState::WaitTurn(Lock& lock, Role role, Ready ready)
+void CBatchState::WaitTurn(Lock& lock, Role role, Ready ready)
 {
     Waiting& waiting = m_waiting[role];
     ++waiting.threads;
-    const bool done = waiting.condition.WaitFor(lock, kStopCheck, ready);
+    waiting.condition.WaitFor(lock, kStopCheck, ready);
     --waiting.threads;
-    return done;
 }
 
 template <typename Ready>
@@ -34,6 +36,8 @@ bool CBatchState::WaitUntil(Lock& lock, Role role, Ready ready)
 
 void CBatchState::Wake(Role role, bool one)
 {
+    if (role == kOpener)
+        m_openerWoken = true;
     Waiting& waiting = m_waiting[role];
     if (waiting.threads == 0)
         return;
@@ -49,178 +53,227 @@ void CBatchState::WakeAll()
         Wake(static_cast<Role>(role));
 }
 
-void CBatchState::MeasureAll()
-{
-    for (std::uint32_t i = 0; i < m_count; ++i) {
-        const std::string key = PathKey(PathAt(i));
-        {
-            Lock lock(m_lock);
-            if (!WaitUntil(lock, kSizePass, [&] { return m_keys.count(key) == 0; }))
-                return;
-            m_keys.insert(key);
-            ++m_open;  // as the opener's opens are, so that one held by it tries again
-        }
-        FileOpenError error = FileOpenError::None;
-        std::int64_t length = LengthForTotal(PathAt(i), &error);
-        Lock lock(m_lock);
-        --m_open;
-        if (error == FileOpenError::Locked && m_open > 0) {
-            // Held, maybe by a file of ours under another spelling: again once
-            // no file of the batch is open, and none opens meanwhile.
-            ++m_retrying;
-            const bool alone = WaitUntil(lock, kSizePass, [this] { return m_open == 0; });
-            lock.unlock();
-            length = alone ? LengthForTotal(PathAt(i)) : 0;
-            lock.lock();
-            --m_retrying;
-        }
-        m_keys.erase(key);
-        m_job.m_totalBytes += length;
-        m_measured = i + 1;
-        if (m_measured == m_count)
-            ShowPosition();  // the lanes have counted already; the bar follows from here
-        Wake(kOpener);  // a file to open, its key free, its open closed
-        if (EndingLocked())
-            return;
-    }
-}
-
 void CBatchState::RunOpener()
 {
     Lock lock(m_lock);
     for (;;) {
-        bool worked = CloseHandedBack(lock);
+        m_openerWoken = false;
         if (EndingLocked()) {
             // Nothing more is opened; what is open is closed once the lanes
             // have let go of it.
             for (Item& item : m_ready)
                 m_handedBack.push_back(std::move(item));
             m_ready.clear();
-            if (m_lanesRunning == 0 && m_handedBack.empty() && m_opening == 0)
-                return;
-        } else {
-            if (m_next == m_count && m_inFlight == 0 && m_handedBack.empty())
-                return;
-            worked = OpenNext(lock) || worked;
+            for (CBatchCall* call : m_retries)
+                Drop(*call);
+            m_retries.clear();
         }
-        if (!worked) {
-            WaitTurn(lock, kOpener, [this] {
-                if (!m_handedBack.empty())
-                    return true;
-                if (EndingLocked())
-                    return m_lanesRunning == 0;
-                return OpenableLocked() || (m_next == m_count && m_inFlight == 0);
-            });
+        if (OpenerDone())
+            return;
+        bool asked = false;
+        for (const std::unique_ptr<CBatchCall>& call : m_calls) {
+            if (call->kind == CBatchCall::Kind::None ? !NextCall(*call) : !Retry(*call))
+                continue;
+            ++m_pending;
+            lock.unlock();
+            {
+                CReadPool::Lock readers(m_readers.Mutex());
+                m_readers.Ask(readers, *call);
+            }
+            lock.lock();
+            asked = true;
         }
+        if (asked)
+            continue;
+        // Rather than wait for the readers, the opener makes a call that is
+        // still queued itself: from a local disk a call costs less than the
+        // switches of threads that a reader's turn costs.
+        bool made = false;
+        lock.unlock();
+        {
+            CReadPool::Lock readers(m_readers.Mutex());
+            for (std::size_t i = 0; i < m_calls.size() && !made; ++i)
+                made = m_readers.MakeNow(readers, *m_calls[i]);
+        }
+        lock.lock();
+        if (!made)
+            WaitTurn(lock, kOpener, [this] { return m_openerWoken; });
     }
 }
 
-bool CBatchState::CloseHandedBack(Lock& lock)
+bool CBatchState::OpenerDone() const
 {
-    if (m_handedBack.empty())
+    if (m_pending > 0 || !m_handedBack.empty())
         return false;
-    std::vector<Item> closing;
-    closing.swap(m_handedBack);
-    lock.unlock();
-    for (Item& item : closing) {
-        if (item.file)
-            item.file->Close();
+    if (EndingLocked())
+        return m_lanesRunning == 0;
+    return m_next == m_count && m_inFlight == 0 && m_measured == m_count && m_retries.empty();
+}
+
+bool CBatchState::NextCall(CBatchCall& call)
+{
+    if (!m_handedBack.empty()) {
+        Item item = std::move(m_handedBack.back());
+        m_handedBack.pop_back();
+        call.Close(std::move(item.file));
+        call.key = std::move(item.key);
+        return true;
     }
-    lock.lock();
-    for (const Item& item : closing) {
-        if (item.file)
-            --m_open;
-        m_keys.erase(item.key);
-    }
-    Wake(kSizePass);  // the opener itself closes: only the size pass may wait for a key or a close
+    // While a file waits to be tried again, none opens.
+    if (EndingLocked() || !m_retries.empty())
+        return false;
+    return NextMeasure(call) || NextOpen(call);
+}
+
+bool CBatchState::Retry(CBatchCall& call)
+{
+    // Held, maybe by a file of ours under another spelling: again once no
+    // file of the batch is open.
+    if (m_retries.empty() || &call != m_retries.front() || m_open > 0 || m_pending > 0 || EndingLocked())
+        return false;
+    m_retries.pop_front();
+    call.retried = true;
+    call.Again();
+    ++m_open;
+    m_measuring += call.kind == CBatchCall::Kind::Measure ? 1 : 0;
     return true;
 }
 
-const std::string& CBatchState::NextKeyLocked()
+const std::string& CBatchState::KeyOf(std::uint32_t index)
 {
-    // Asked whenever the opener looks whether it may open: made once a file.
-    if (m_nextKeyOf != m_next) {
-        m_nextKey = PathKey(PathAt(m_next));
-        m_nextKeyOf = m_next;
+    // Asked whenever a file may be taken next: made once a file.
+    if (m_keyOf != index) {
+        m_key = PathKey(PathAt(index));
+        m_keyOf = index;
     }
-    return m_nextKey;
+    return m_key;
 }
 
-bool CBatchState::OpenableLocked()
+bool CBatchState::NextMeasure(CBatchCall& call)
+{
+    // Half the calls at most, so that opens go on beside.
+    if (m_nextMeasure == m_count || m_measuring >= kCalls / 2 || m_open >= kMostOpen ||
+        m_keys.count(KeyOf(m_nextMeasure)) > 0)
+        return false;
+    call.Measure(m_nextMeasure, PathAt(m_nextMeasure));
+    call.key = KeyOf(m_nextMeasure);
+    call.retried = false;
+    m_keys.insert(call.key);
+    ++m_nextMeasure;
+    ++m_measuring;
+    ++m_open;
+    return true;
+}
+
+bool CBatchState::NextOpen(CBatchCall& call)
 {
     // A path listed before whose file is still open waits: in turn.
-    return m_next < m_count && m_next < m_measured && m_ready.size() < m_ahead && m_retrying == 0 &&
-           m_keys.count(NextKeyLocked()) == 0;
-}
-
-bool CBatchState::OpenNext(Lock& lock)
-{
-    if (!OpenableLocked())
+    if (m_next == m_count || m_next >= m_measured || m_ready.size() + m_opening >= m_ahead ||
+        m_open >= kMostOpen || m_keys.count(KeyOf(m_next)) > 0)
         return false;
     const std::uint32_t index = m_next;
-    const std::string key = NextKeyLocked();
-    m_keys.insert(key);
-    ++m_next;
-    ++m_inFlight;
-    if (index + 1 == m_count && m_inFlight == 1 && m_open == 0) {
+    if (index + 1 == m_count && m_inFlight == 0 && m_open == 0) {
         // The last file, and no other is open: it goes the one stream's way,
         // read ahead, each chunk through the chunk reader.
-        m_ready.push_back(Item{index, nullptr, 0, key});
+        m_keys.insert(KeyOf(index));
+        ++m_next;
+        ++m_inFlight;
+        m_ready.push_back(Item{index, nullptr, 0, KeyOf(index)});
         Wake(kLanes);  // the last file: also the list's end for the others
-        return true;
+        return false;
     }
+    call.Open(index, PathAt(index));
+    call.key = KeyOf(index);
+    call.retried = false;
+    m_keys.insert(call.key);
+    ++m_next;
+    ++m_inFlight;
     ++m_opening;
     ++m_open;
-    bool retried = false;
-    for (;;) {
-        lock.unlock();
-        FileDigest failure;
-        auto file = std::make_unique<CFile>();
-        std::uint64_t length = 0;
-        // Whether it is a disk file is asked before its first read, by the
-        // thread that makes it.
-        if (file->OpenUnchecked(PathAt(index).c_str(), &failure.openError)) {
-            try {
-                // The length the reads are held to; under Wine also the
-                // system's first look at the new handle, a round trip of its
-                // own that the lane then does not wait for.
-                length = file->GetLength();
-            } catch (const CFileException&) {
-                if (file->CheckIsFile(&failure.openError))
-                    failure.readEnd = FileReadEnd::Failed;
-                file->Close();
-            }
+    return true;
+}
+
+void CBatchState::CallMade(CBatchCall& call, CReadPool::Lock& readers) noexcept
+{
+    Lock lock(m_lock);
+    Finish(call);
+    try {
+        // The reader goes on with the next call, if there is one: no thread
+        // is woken for it.
+        if (call.kind == CBatchCall::Kind::None && NextCall(call)) {
+            ++m_pending;
+            lock.unlock();
+            m_readers.Ask(readers, call);
+            return;
         }
-        lock.lock();
-        if (file->IsOpen()) {
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+    }
+    Wake(kOpener, true);
+}
+
+bool CBatchState::Held(CBatchCall& call)
+{
+    if (call.failure.openError != FileOpenError::Locked || m_open == 0 || call.retried || EndingLocked())
+        return false;
+    m_retries.push_back(&call);
+    return true;
+}
+
+void CBatchState::Drop(CBatchCall& call)
+{
+    // A file that waited to be tried again, at the batch's end: no line.
+    m_keys.erase(call.key);
+    if (call.kind == CBatchCall::Kind::Open) {
+        --m_opening;
+        --m_inFlight;
+    }
+    call.kind = CBatchCall::Kind::None;
+    call.file.reset();
+}
+
+void CBatchState::Finish(CBatchCall& call)
+{
+    --m_pending;
+    switch (call.kind) {
+    case CBatchCall::Kind::Measure:
+        --m_measuring;
+        --m_open;
+        if (Held(call))
+            return;
+        m_keys.erase(call.key);
+        if (!EndingLocked()) {
+            m_lines.Measured(call.length);
+            m_isMeasured[call.index] = true;
+            while (m_measured < m_count && m_isMeasured[m_measured])
+                ++m_measured;
+        }
+        break;
+    case CBatchCall::Kind::Open:
+        if (call.file->IsOpen()) {
             --m_opening;
-            m_ready.push_back(Item{index, std::move(file), length, key});
+            m_ready.push_back(Item{call.index, std::move(call.file), call.length, std::move(call.key)});
             Wake(kLanes, m_next < m_count);  // with the last, the list's end for the others
-            return true;
+            break;
         }
         --m_open;
-        if (!retried && failure.openError == FileOpenError::Locked && m_open > 0) {
-            // Held, maybe by a file of ours under another spelling: again once
-            // every other file of the batch is closed. This thread closes
-            // them, so it closes them while it waits.
-            retried = true;
-            ++m_retrying;
-            while (m_open > 0 && !EndingLocked()) {
-                if (!CloseHandedBack(lock))
-                    WaitTurn(lock, kOpener, [this] { return !m_handedBack.empty() || m_open == 0; });
-            }
-            --m_retrying;
-            ++m_open;
-            continue;
-        }
+        if (Held(call))
+            return;
         --m_opening;
-        m_keys.erase(key);
-        Wake(kSizePass);
+        m_keys.erase(call.key);
         if (m_next == m_count)
             Wake(kLanes);  // the list's end
-        Line(lock, index, failure);
-        return true;
+        Line(call.index, call.failure);
+        break;
+    case CBatchCall::Kind::Close:
+        --m_open;
+        m_keys.erase(call.key);
+        break;
+    case CBatchCall::Kind::None:
+        break;
     }
+    call.kind = CBatchCall::Kind::None;
+    call.file.reset();
 }
 
 CBatchState::Take CBatchState::Next(Item& item, bool wait)
@@ -234,7 +287,7 @@ CBatchState::Take CBatchState::Next(Item& item, bool wait)
     }
     if (EndingLocked() || m_ready.empty())
         return Take::Done;
-    if (m_ready.size() == m_ahead)
+    if (m_ready.size() + m_opening == m_ahead)
         Wake(kOpener);  // room to open into
     item = std::move(m_ready.front());
     m_ready.pop_front();
@@ -244,12 +297,10 @@ CBatchState::Take CBatchState::Next(Item& item, bool wait)
 void CBatchState::HandBack(Item item)
 {
     // An open file's key goes with its close; an Alone file was never open here.
-    if (item.file) {
+    if (item.file)
         m_handedBack.push_back(std::move(item));
-    } else {
+    else
         m_keys.erase(item.key);
-        Wake(kSizePass);
-    }
     Wake(kOpener);
 }
 
@@ -258,7 +309,7 @@ void CBatchState::Finished(Item item, const FileDigest& digest)
     Lock lock(m_lock);
     const std::uint32_t index = item.index;
     HandBack(std::move(item));
-    Line(lock, index, digest);
+    Line(index, digest);
 }
 
 void CBatchState::Dropped(Item item)
@@ -268,23 +319,12 @@ void CBatchState::Dropped(Item item)
     --m_inFlight;
 }
 
-void CBatchState::Line(Lock&, std::uint32_t index, const FileDigest& digest)
+void CBatchState::Line(std::uint32_t index, const FileDigest& digest)
 {
     // The opener learns of it with the file handed back, or opened it itself.
     --m_inFlight;
-    if (EndingLocked())
-        return;
-    m_lines.emplace(index, ResultLine(PathAt(index), digest));
-    const bool starts = m_nextLine == 0;
-    std::string ready;
-    for (auto next = m_lines.find(m_nextLine); next != m_lines.end(); next = m_lines.find(m_nextLine)) {
-        ready += next->second;
-        m_lines.erase(next);
-        ++m_nextLine;
-    }
-    // The lines that came together go to the window as one.
-    if (!ready.empty())
-        m_job.Results().AddResultLines(ready, starts, m_nextLine == m_count);
+    if (!EndingLocked())
+        m_lines.Line(index, digest);
 }
 
 void CBatchState::LaneWorkerDone()
@@ -299,22 +339,7 @@ void CBatchState::LaneWorkerDone()
 void CBatchState::Count(std::uint64_t bytes)
 {
     Lock lock(m_lock);
-    m_job.m_doneBytes += static_cast<std::int64_t>(bytes);
-    if (m_measured == m_count)
-        ShowPosition();
-}
-
-void CBatchState::ShowPosition()
-{
-    if (m_job.m_totalBytes <= 0 || m_job.m_doneBytes == 0)
-        return;
-    // Positions only grow with the bytes counted; the threads' counts may
-    // come in any order, but the bar shows only the latest and largest.
-    const int position = ProgressPosition(m_job.m_doneBytes, m_job.m_totalBytes);
-    if (position > m_shown) {
-        m_shown = position;
-        m_job.Progress().SetPos(position);
-    }
+    m_lines.Count(bytes);
 }
 
 bool CBatchState::Ending() const

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/read_ahead.h"
+#include "platform/read_pool.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr std::uint32_t kMinBlock = 4096;
 // Blocks of a larger file: the one being handed out, and two read ahead. More
 // did not make a cold file faster here, and the job's working set stays
 // within 2 MiB of the idle program's (the worker thread takes 1 MiB of it
-// under Wine).
+// under Wine, and the reader another).
 constexpr std::size_t kReadAheadBlocks = 3;
 
 std::uint32_t BlockSizeFor(std::uint64_t length)
@@ -95,7 +96,7 @@ std::uint64_t CFile::GetLength()
 
 std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
 {
-    if (!IsOpen())
+    if (!IsOpen() || m_failed)
         throw CFileException();
     auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t placed = 0;
@@ -110,67 +111,82 @@ std::uint32_t CFile::Read(void* buffer, std::uint32_t count)
     return placed;
 }
 
-void CFile::TakeMeasure()
+bool CFile::TakeMeasure()
 {
     if (m_measured)
-        return;
+        return true;
     // Taken at the first read rather than at the open: a file that is only
     // measured (the size pass) asks the system for its length once. Without
     // them the reads could not be checked against the file's length and its
     // time of last change, so a file that cannot say them does not read.
     if (!IsOpen() || m_kind != Kind::File || (!m_lengthTaken && !LengthNative(m_handle, m_length)) ||
         !ChangeTimesNative(m_handle, m_times))
-        throw CFileException();
+        return false;
     m_measured = true;
+    return true;
 }
 
-std::uint32_t CFile::ReadDirect(void* buffer, std::uint32_t count)
+bool CFile::ReadPiece(unsigned char* buffer, std::uint32_t count, std::uint32_t& got) noexcept
 {
-    TakeMeasure();
-    std::uint32_t got = 0;
-    if (!ReadFromSystem(static_cast<unsigned char*>(buffer), count, got))
-        throw CFileException();
-    return got;
+    got = 0;
+    if (!CheckIsFile() || !TakeMeasure())
+        return false;
+    while (got < count) {
+        std::uint32_t n = 0;
+        if (!ReadFromSystem(buffer + got, count - got, n))
+            return false;
+        if (n == 0)
+            return true;  // the end, where the length puts it
+        got += n;
+    }
+    if (m_offset < m_length)
+        return true;
+    // Only a read at the end finds out whether the file ends there.
+    unsigned char past[64];
+    std::uint32_t n = 0;
+    return ReadFromSystem(past, sizeof past, n) && n == 0;
 }
 
 bool CFile::NextBlock()
 {
+    if (m_lastBlock)
+        return false;
     if (!m_block && !m_readAhead) {
-        TakeMeasure();
+        if (!TakeMeasure())
+            throw CFileException();
         m_blockSize = BlockSizeFor(m_length);
         if (m_length > kMaxBlock) {
-            m_readAhead = std::make_unique<CReadAhead>(
-                [this](unsigned char* block, std::uint32_t count, std::uint32_t& got) {
-                    return ReadFromSystem(block, count, got);
-                },
-                m_blockSize, kReadAheadBlocks);
-            if (!m_readAhead->Start())
-                m_readAhead.reset();  // the reader serves another file, or could not start: read in turn
-        }
-        if (!m_readAhead)
+            m_readAhead = std::make_unique<CReadAhead>(CReadPool::Shared(), m_blockSize, kReadAheadBlocks);
+            m_readAhead->Add([this](unsigned char* block, std::uint32_t count,
+                                    std::uint32_t& got) { return ReadPiece(block, count, got); },
+                             m_length, 0);
+        } else {
             m_block.reset(new unsigned char[m_blockSize]);
+        }
     }
 
     m_blockPos = 0;
     m_blockEnd = 0;
     if (m_readAhead) {
-        const CReadAhead::Block next = m_readAhead->Next();
-        if (next.failed)
-            throw CFileException();
+        const CReadAhead::Piece next = m_readAhead->Next();
+        m_failed = next.failed;
         m_data = next.data;
         m_blockEnd = next.size;
+        m_lastBlock = next.last;
     } else {
         m_data = m_block.get();
-        if (!ReadFromSystem(m_block.get(), m_blockSize, m_blockEnd))
-            throw CFileException();
+        m_failed = !ReadPiece(m_block.get(), m_blockSize, m_blockEnd);
+        m_lastBlock = true;
     }
+    if (m_failed)
+        throw CFileException();
     return m_blockEnd > 0;
 }
 
 bool CFile::ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got)
 {
     const ReadFault fault = g_readFault;
-    if ((fault && fault(m_offset)) || !ReadNative(m_handle, buffer, count, got))
+    if ((fault && fault(m_offset, m_length)) || !ReadNative(m_handle, buffer, count, got))
         return false;
     m_offset += got;
     // Bytes past the length, or an end before it: the file changed under us.
@@ -215,6 +231,8 @@ bool CFile::Close()
     m_times = ChangeTimes();
     m_data = nullptr;
     m_blockPos = m_blockEnd = 0;
+    m_lastBlock = false;
+    m_failed = false;
     m_offset = 0;
     return closed;
 }

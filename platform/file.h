@@ -7,7 +7,7 @@
 //
 // Reads are served from blocks filled by large reads, so the engine's
 // 1024-byte requests cost a copy, not a system call; a file of more than one
-// block is read a few blocks ahead on a thread of its own. Callers see the same
+// block is read a few blocks ahead by the process's readers (CReadAhead). Callers see the same
 // bytes, counts, end of file and failures as with direct reads, with one
 // addition: a file that changes while it is read (its length, or its time of
 // last change) fails to read, as its bytes are then no version of the file.
@@ -73,11 +73,13 @@ public:
     // Virtual so that tests can stand in a file that fails.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count);
 
-    // Reads up to count bytes straight from the system into buffer, for a
-    // caller that keeps blocks of its own (no block of the file's, no reading
-    // ahead): the same counts, end and failures as Read, and the same checks.
-    // Not to be mixed with Read on one open.
-    std::uint32_t ReadDirect(void* buffer, std::uint32_t count);
+    // Reads count bytes into buffer, fewer only where the file ends, and sets
+    // got to how many: a piece for a caller that keeps pieces of its own
+    // (CReadAhead's contract). A piece that reaches the file's length makes
+    // sure that the file ends there, as Read's end does. False where Read
+    // would throw, and before a check that says the file is a disk file. Not
+    // to be mixed with Read on one open, nor made on two threads at once.
+    bool ReadPiece(unsigned char* buffer, std::uint32_t count, std::uint32_t& got) noexcept;
 
     // Closes the file; nothing happens when it is not open. False when the
     // system reports a failure (the file is given up all the same).
@@ -100,10 +102,11 @@ public:
     // gets a failure back; where the system cannot, they go on. For closing.
     static void CancelBlockedCalls();
 
-    // For tests: fault(offset) is asked before every read from the system,
-    // with the offset of the first byte that read would fetch; true makes that
-    // read fail as a failing disk would. Null (the default) injects nothing.
-    using ReadFault = bool (*)(std::uint64_t offset);
+    // For tests: fault(offset, length) is asked before every read from the
+    // system, with the offset of the first byte that read would fetch and the
+    // file's length; true makes that read fail as a failing disk would. Null
+    // (the default) injects nothing.
+    using ReadFault = bool (*)(std::uint64_t offset, std::uint64_t length);
     static void SetReadFault(ReadFault fault);
     // Likewise for closing: true makes the system's close report a failure.
     using CloseFault = bool (*)();
@@ -139,14 +142,14 @@ private:
     static bool CloseNative(NativeHandle handle);
 
     // Takes the length and the times of last change that the reads are held
-    // to, once per open. Throws when they cannot be had.
-    void TakeMeasure();
+    // to, once per open; false when they cannot be had.
+    bool TakeMeasure();
     // Makes the next block current; false at the end of the file. Throws when
     // its read failed.
     bool NextBlock();
     // One read from the system at the current offset into buffer, got bytes;
     // false when it fails or the file turns out longer or shorter than
-    // m_length. Called on the reader thread while the file is read ahead.
+    // m_length. Made by a reader while the file is read ahead.
     bool ReadFromSystem(unsigned char* buffer, std::uint32_t count, std::uint32_t& got);
 
     NativeHandle m_handle = kNoHandle;
@@ -158,9 +161,11 @@ private:
     ChangeTimes m_times;            // at the first read
     std::unique_ptr<unsigned char[]> m_block;  // the one block of a file read without read-ahead
     std::uint32_t m_blockSize = 0;
-    std::unique_ptr<CReadAhead> m_readAhead;   // or the blocks of a larger file
+    std::unique_ptr<CReadAhead> m_readAhead;   // or the pieces of a larger file
     const unsigned char* m_data = nullptr;     // the current block
     std::uint32_t m_blockPos = 0;  // next byte of it to hand out
     std::uint32_t m_blockEnd = 0;  // bytes in it
+    bool m_lastBlock = false;      // it is the file's last
+    bool m_failed = false;         // a read failed: every later one fails
     std::uint64_t m_offset = 0;    // bytes read from the system so far
 };

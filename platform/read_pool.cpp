@@ -1,24 +1,56 @@
 // CReadPool.
 #include "platform/read_pool.h"
 
-#include <algorithm>
+#include <new>
 
 #include "platform/thread.h"
 
-CReadPool::CReadPool(unsigned readers) : m_wanted(readers) {}
+namespace {
 
-unsigned CReadPool::Readers() const
-{
-    Lock lock(m_lock);
-    return m_readers;
-}
+// The process's readers: a batch keeps this many reads in flight, which a
+// disk without a seek penalty serves faster than one or two; more gained
+// nothing measurable from the disk, and each costs a MiB under Wine. One file
+// needs one.
+constexpr unsigned kSharedReaders = 4;
+
+}  // namespace
+
+CReadPool::CReadPool(unsigned readers) : m_wanted(readers) {}
 
 CReadPool::~CReadPool()
 {
     Lock lock(m_lock);
     m_stop = true;
     m_readerWake.NotifyAll();
-    m_gone.Wait(lock, [this] { return m_running == 0; });
+    m_gone.Wait(lock, [this] { return m_readers == 0; });
+}
+
+CReadPool& CReadPool::Shared()
+{
+    // In static storage, so that asking for it never fails; never destroyed.
+    alignas(CReadPool) static unsigned char storage[sizeof(CReadPool)];
+    static CReadPool* const pool = new (storage) CReadPool(kSharedReaders);
+    return *pool;
+}
+
+bool CReadPool::StartOne()
+{
+    Lock lock(m_lock);
+    return m_readers > 0 || StartLocked();
+}
+
+bool CReadPool::StartLocked()
+{
+    if (m_failedToStart || m_readers >= m_wanted)
+        return false;
+    // It waits for the lock until this thread lets go.
+    if (!StartThread(&CReadPool::Run, this)) {
+        m_failedToStart = true;
+        return false;
+    }
+    ++m_readers;
+    ++m_starting;
+    return true;
 }
 
 void CReadPool::Run(void* pool) noexcept
@@ -26,127 +58,102 @@ void CReadPool::Run(void* pool) noexcept
     static_cast<CReadPool*>(pool)->Serve();
 }
 
-void CReadPool::Make(Read& read) noexcept
-{
-    std::uint32_t got = 0;
-    bool made = false;
-    try {
-        made = read.read(read.buffer, read.count, got);
-    } catch (...) {
-    }
-    read.got = made ? got : 0;
-    read.failed = !made;
-}
-
-void CReadPool::Finish(Read& read)
-{
-    // Once it is done its caller may let it go without the lock: it is not
-    // touched after. A caller that waits for it waits under the lock, so its
-    // condition outlives the wake.
-    CCondition* const waiter = read.m_waiter;
-    read.m_state.store(Read::State::Done, std::memory_order_release);
-    if (waiter)
-        waiter->NotifyOne();
-}
-
 void CReadPool::Serve() noexcept
 {
     Lock lock(m_lock);
+    --m_starting;
     for (;;) {
-        if (m_queue.empty() && !m_stop) {
+        if (!m_first) {
+            if (m_stop)
+                break;
             // Only a wake meant for a reader ends the wait, so that every
             // wake that Ask counts reaches one.
-            ++m_sleeping;
+            ++m_idle;
             m_readerWake.Wait(lock, [this] { return m_wakes > 0 || m_stop; });
-            --m_sleeping;
+            --m_idle;
             if (m_wakes > 0)
                 --m_wakes;
             continue;
         }
-        if (m_stop)
-            break;
-        Read& read = *m_queue.front();
-        m_queue.pop_front();
-        read.m_state.store(Read::State::Reading, std::memory_order_relaxed);
+        Read& read = *m_first;
+        m_first = read.m_next;
+        if (!m_first)
+            m_last = nullptr;
+        read.m_next = nullptr;
+        --m_queued;
+        read.m_state = Read::State::Making;
         lock.unlock();
-        Make(read);
+        read.Make();
         lock.lock();
-        Finish(read);
+        read.m_state = Read::State::Idle;
+        // A read that Made asks takes this reader next, without a wake.
+        ++m_finishing;
+        read.Made(lock);
+        --m_finishing;
     }
-    --m_running;
+    --m_readers;
     m_gone.NotifyAll();  // the pool may be gone once the lock is free
 }
 
-void CReadPool::ReadNow(Read& read)
+void CReadPool::MakeHere(Lock& lock, Read& read) noexcept
 {
-    Make(read);
-    Lock lock(m_lock);
-    Finish(read);
+    read.m_state = Read::State::Making;
+    lock.unlock();
+    read.Make();
+    lock.lock();
+    read.m_state = Read::State::Idle;
+    read.Made(lock);
 }
 
-void CReadPool::Ask(Read& read)
+void CReadPool::Ask(Lock& lock, Read& read) noexcept
 {
-    Lock lock(m_lock);
-    if (!m_started) {
-        // They wait for the lock until this read is queued.
-        m_started = true;
-        while (m_readers < m_wanted && StartThread(&CReadPool::Run, this)) {
-            ++m_readers;
-            ++m_running;
+    read.m_state = Read::State::Queued;
+    read.m_next = nullptr;
+    if (m_last)
+        m_last->m_next = &read;
+    else
+        m_first = &read;
+    m_last = &read;
+    ++m_queued;
+    // Reads that no reader is on its way to: a sleeping reader is woken for
+    // one, or where none sleeps, another started.
+    if (m_queued > m_wakes + m_finishing + m_starting) {
+        if (m_idle > m_wakes) {
+            ++m_wakes;
+            m_readerWake.NotifyOne();
+        } else {
+            StartLocked();
         }
     }
     if (m_readers == 0) {
-        lock.unlock();
-        ReadNow(read);
-        return;
-    }
-    read.m_state.store(Read::State::Queued, std::memory_order_relaxed);
-    m_queue.push_back(&read);
-    // A reader that is between reads takes it on its own; one more sleeping
-    // reader is woken for each read that no wake covers yet.
-    if (m_sleeping > m_wakes && m_queue.size() > m_wakes) {
-        ++m_wakes;
-        m_readerWake.NotifyOne();
+        Withdraw(read);
+        MakeHere(lock, read);
     }
 }
 
-std::size_t CReadPool::WaitFor(Read* const* reads, std::size_t count, std::size_t wanted,
-                               std::chrono::milliseconds timeout)
+bool CReadPool::MakeNow(Lock& lock, Read& read) noexcept
 {
-    std::size_t done = 0;
-    const auto enough = [&] {
-        done = static_cast<std::size_t>(std::count_if(reads, reads + count, [this](Read* read) { return Done(*read); }));
-        return done >= std::min(wanted, count);
-    };
-    Lock lock(m_lock);
-    if (enough())
-        return done;
-    CCondition waiter;
-    for (std::size_t i = 0; i < count; ++i)
-        reads[i]->m_waiter = &waiter;
-    waiter.WaitFor(lock, timeout, enough);
-    for (std::size_t i = 0; i < count; ++i)
-        reads[i]->m_waiter = nullptr;
-    return done;
+    if (!Withdraw(read))
+        return false;
+    MakeHere(lock, read);
+    return true;
 }
 
-void CReadPool::Withdraw(Read& read)
+bool CReadPool::Withdraw(Read& read) noexcept
 {
-    Lock lock(m_lock);
-    switch (read.m_state.load(std::memory_order_relaxed)) {
-    case Read::State::Queued:
-        m_queue.erase(std::find(m_queue.begin(), m_queue.end(), &read));
-        break;
-    case Read::State::Reading: {
-        CCondition waiter;
-        read.m_waiter = &waiter;
-        waiter.Wait(lock, [&] { return Done(read); });
-        read.m_waiter = nullptr;
-        break;
+    if (read.m_state != Read::State::Queued)
+        return false;
+    Read** link = &m_first;
+    Read* before = nullptr;
+    while (*link != &read) {
+        before = *link;
+        link = &before->m_next;
     }
-    case Read::State::Idle:
-    case Read::State::Done:
-        break;
-    }
-    read.m_state.store(Read::State::Idle, std::memory_order_relaxed);
+    *link = read.m_next;
+    if (m_last == &read)
+        m_last = before;
+    read.m_next = nullptr;
+    read.m_state = Read::State::Idle;
+    --m_queued;
+    return true;
 }

@@ -1,116 +1,117 @@
-// CReadPool: several reads of files in flight at once, on a few threads of its
-// own, for a caller that works on many files side by side: it asks for the
-// next piece of one file and goes on with the others while the system fetches
-// it.
+// CReadPool: the readers, threads that make the calls to the file system
+// that may block (a file's open, the bytes of a piece) while the threads that
+// asked for them work on what came before.
 //
 // A disk without a seek penalty serves several reads at once faster than one
-// after another, and a share hides its latency so; one thread that reads and
-// then digests keeps at most one read in flight, and the disk idles while it
+// after another, and a share hides its latency so; a thread that reads and
+// then digests keeps at most one call in flight, and the disk idles while it
 // digests.
 //
-// Reads begin in the order asked, each on one reader thread. The pool does not
-// look at files: a caller that wants a file's pieces in order asks for one
-// read of that file at a time.
+// Reads begin in the order asked, each on one reader. Readers start as reads
+// need them, up to the pool's number, and then stay: under Wine a thread
+// costs a millisecond to start and a MiB of memory to run. The process's own
+// pool (Shared) serves one file and a batch alike; CReadAhead is how callers
+// use it for the pieces of files.
 //
-// The readers start with the first read asked and end with the pool: under
-// Wine a thread costs a MiB of memory, and a batch of small files, which its
-// lanes read themselves (ReadNow), asks none. The destructor waits for the
-// reads under way: one that never returns (a dead share) holds it up for
-// ever, as it would hold up any thread that made it, and ending the process
-// is then the way out.
+// A read that never returns (a dead share) holds its reader for ever, and
+// whoever waits for it; closing then ends the process.
 //
-// THREADING: any thread may ask for reads, take them back and wait for them.
-// A read and its buffer are the pool's from Ask until Done answers true for
-// it or Withdraw returns, and the caller's otherwise. m_lock guards the queue,
-// the counts and the reads' waiters. The readers wait on one condition; a
-// caller waits on a condition of its own, which a read it waits for names,
-// so that a read done wakes only a caller that waits for it: under Wine a
-// wake costs some microseconds, and a batch makes tens of thousands of
-// reads.
+// THREADING: m_lock guards the queue, the counts and every read's state; the
+// users of the pool (CReadAhead) keep the state of their reads under it too,
+// so that one lock orders a read's end with its next and with its waiter.
+// Readers wait on one condition; a caller waits on a condition of its own,
+// which the reads it waits for name, so that a read done wakes only a caller
+// that waits for it: under Wine a wake costs some microseconds, and a batch
+// makes tens of thousands of reads.
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <deque>
-#include <functional>
+#include <mutex>
 
 #include "platform/sync.h"
 
 class CReadPool {
 public:
-    // Reads up to count bytes into buffer and sets got to how many; false when
-    // reading fails. Called on a reader thread, or on the asking thread where
-    // no reader could be started.
-    using ReadFunction = std::function<bool(unsigned char* buffer, std::uint32_t count, std::uint32_t& got)>;
+    using Lock = std::unique_lock<CLock>;
 
+    // One call that may block. The queue is the reads themselves, linked, so
+    // that asking allocates nothing and cannot fail.
     class Read {
     public:
-        // The caller's to set before Ask.
-        ReadFunction read;
-        unsigned char* buffer = nullptr;
-        std::uint32_t count = 0;
-        // The pool's answer, once the read is done: got bytes, or failed (and
-        // got 0).
-        std::uint32_t got = 0;
-        bool failed = false;
+        Read() = default;
+        Read(const Read&) = delete;
+        Read& operator=(const Read&) = delete;
+
+        // Asked and not yet over: queued, or being made.
+        bool Pending() const { return m_state != State::Idle; }
+
+    protected:
+        ~Read() = default;
+
+        // Makes the call, on a reader, without the lock.
+        virtual void Make() noexcept = 0;
+        // Under the lock, once Make has returned: the read takes its result
+        // and wakes whoever waits for it, and may ask itself again. The pool
+        // does not touch the read afterwards, so the read's owner may let it
+        // go once the lock is free.
+        virtual void Made(Lock& lock) noexcept = 0;
 
     private:
         friend class CReadPool;
-        enum class State { Idle, Queued, Reading, Done };
-        // Written under the pool's lock; Done is published with got and failed.
-        std::atomic<State> m_state{State::Idle};
-        CCondition* m_waiter = nullptr;  // the caller's that waits for it, under the lock
+        enum class State { Idle, Queued, Making };
+        State m_state = State::Idle;
+        Read* m_next = nullptr;  // in the queue
     };
 
-    // Up to readers reader threads, started with the first read asked.
+    // Up to readers reader threads, started as reads need them; with 0 every
+    // read is made by the thread that asks for it.
     explicit CReadPool(unsigned readers);
     CReadPool(const CReadPool&) = delete;
     CReadPool& operator=(const CReadPool&) = delete;
-    // Waits for the reads under way and for every reader's last touch. Reads
-    // still queued are never made: their callers take them back first.
+    // Ends the readers; every read must be over by then.
     ~CReadPool();
 
-    // The readers that started. Where none could, every read is made by Ask
-    // itself.
-    unsigned Readers() const;
+    // The process's pool, never destroyed: its readers may be in a call that
+    // never returns when the process ends.
+    static CReadPool& Shared();
 
-    // Queues read, which is the caller's (never asked, done or withdrawn).
-    void Ask(Read& read);
+    // Starts one reader now, so that the first read does not wait for it;
+    // false when none could be started.
+    bool StartOne();
 
-    // Makes read, which is the caller's, on this thread at once, done as Ask
-    // would leave it: for a read that costs less than a reader's wake.
-    void ReadNow(Read& read);
+    // The lock of the pool and of its reads.
+    CLock& Mutex() { return m_lock; }
 
-    // Whether read is done: its got and failed are then set, and it is the
-    // caller's again. Never waits.
-    bool Done(Read& read) const { return read.m_state.load(std::memory_order_acquire) == Read::State::Done; }
-
-    // Waits until wanted of the count reads at reads are done (all of them,
-    // where there are fewer), or timeout has passed; how many are done.
-    std::size_t WaitFor(Read* const* reads, std::size_t count, std::size_t wanted, std::chrono::milliseconds timeout);
-
-    // Takes read back: at once when no reader has begun it, else once its
-    // read returns. The read is the caller's afterwards, done or not.
-    void Withdraw(Read& read);
+    // With the lock held: queues read, which is idle, behind the reads asked
+    // before it. Without readers, makes it on this thread at once, the lock
+    // let go meanwhile.
+    void Ask(Lock& lock, Read& read) noexcept;
+    // With the lock held: takes read out of the queue, so that it is never
+    // made; false when it is not queued (being made, or idle).
+    bool Withdraw(Read& read) noexcept;
+    // With the lock held: makes read on this thread if it is still queued
+    // (the lock let go meanwhile); false when it is not. A caller that would
+    // only wait for its reads makes them itself, and saves the switches of
+    // threads that a reader's turn costs.
+    bool MakeNow(Lock& lock, Read& read) noexcept;
 
 private:
-    using Lock = std::unique_lock<CLock>;
-
     static void Run(void* pool) noexcept;
     void Serve() noexcept;
-    static void Make(Read& read) noexcept;
-    void Finish(Read& read);
+    static void MakeHere(Lock& lock, Read& read) noexcept;
+    bool StartLocked();
 
     const unsigned m_wanted;
     mutable CLock m_lock;
     CCondition m_readerWake;  // a read to make, or the end
     CCondition m_gone;        // a reader gone
-    std::deque<Read*> m_queue;
-    bool m_started = false;   // the readers were started, or tried
-    unsigned m_readers = 0;   // started
-    unsigned m_running = 0;   // started and not gone yet
-    unsigned m_sleeping = 0;  // readers waiting for a wake
+    Read* m_first = nullptr;  // the queue
+    Read* m_last = nullptr;
+    unsigned m_queued = 0;
+    unsigned m_readers = 0;   // started and not gone yet
+    unsigned m_idle = 0;      // readers waiting for a wake
+    unsigned m_finishing = 0; // readers in a read's Made: they take the next read without a wake
+    unsigned m_starting = 0;  // readers started that have not looked at the queue yet
     unsigned m_wakes = 0;     // wakes sent and not taken yet: one a reader
+    bool m_failedToStart = false;  // a reader could not be started: no more tries
     bool m_stop = false;
 };

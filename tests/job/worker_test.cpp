@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "job/batch.h"
+#include "job/batch_state.h"
 #include "job/worker.h"
 #include "platform/ansi.h"
 #include "platform/file.h"
 #include "support/other_process.h"
 #include "support/recording_job.h"
+#include "support/slow_fs.h"
 #include "support/test_files.h"
 
 #include <filesystem>
@@ -137,26 +139,11 @@ TEST_P(EitherWay, AReadFailingMidFileGivesItsReasonAndTheNextFileIsDigested)
 
 INSTANTIATE_TEST_SUITE_P(Worker, EitherWay, testing::Bool(), WayName);
 
-// A batch of every kind of path against one stream: sizes about the
-// bounds of blocks, chunks and pieces, empty files, a path listed three
-// times, a missing one, a folder, one held elsewhere, and more small files
-// than all lanes together take.
-TEST(Batch, EndsWithTheOneStreamsTextCountersAndPositionWithItsLinesInOrder)
+// Runs paths as one stream and as a batch, and expects the batch to end
+// where the stream does: the same text, counters and bar, each text holding
+// the one before it and the bar never going back.
+void ExpectTheBatchToEndAsTheStreamDoes(const std::vector<std::string>& paths)
 {
-    TempDir dir;
-    const SmallFiles small = WriteSmallFiles(dir, 40);
-    std::vector<std::string> paths = small.paths;
-    const std::size_t sizes[] = {0, 1, 63, 64, 65, 1023, 1024, 1025, 4097, 65535, 65536, 65537, 300000, 3 << 20};
-    for (std::size_t k = 0; k < std::size(sizes); ++k)
-        paths.insert(paths.begin() + static_cast<std::ptrdiff_t>(3 * k), dir.Write("s" + std::to_string(sizes[k]), PatternBytes(sizes[k])));
-    paths.insert(paths.begin() + 5, paths[30]);
-    paths.push_back(paths[30]);
-    paths.push_back(dir.PathOf("missing"));
-    paths.push_back(dir.MakeDir("folder"));
-    const std::string held = dir.Write("held", "h");
-    ExclusiveHold hold(held);
-    paths.insert(paths.begin() + 7, held);
-
     struct Outcome {
         std::string text;
         std::int64_t done, total;
@@ -185,6 +172,50 @@ TEST(Batch, EndsWithTheOneStreamsTextCountersAndPositionWithItsLinesInOrder)
     EXPECT_EQ(batch.done, stream.done);
     EXPECT_EQ(batch.total, stream.total);
     EXPECT_EQ(batch.position, stream.position);
+}
+
+// A batch of every kind of path against one stream: sizes about the
+// bounds of blocks, chunks and pieces, empty files, a path listed three
+// times, a missing one, a folder, one held elsewhere, and more small files
+// than all lanes together take.
+TEST(Batch, EndsWithTheOneStreamsTextCountersAndPositionWithItsLinesInOrder)
+{
+    TempDir dir;
+    const SmallFiles small = WriteSmallFiles(dir, 40);
+    std::vector<std::string> paths = small.paths;
+    const std::size_t sizes[] = {0, 1, 63, 64, 65, 1023, 1024, 1025, 4097, 65535, 65536, 65537, 300000, 3 << 20};
+    for (std::size_t k = 0; k < std::size(sizes); ++k)
+        paths.insert(paths.begin() + static_cast<std::ptrdiff_t>(3 * k), dir.Write("s" + std::to_string(sizes[k]), PatternBytes(sizes[k])));
+    paths.insert(paths.begin() + 5, paths[30]);
+    paths.push_back(paths[30]);
+    paths.push_back(dir.PathOf("missing"));
+    paths.push_back(dir.MakeDir("folder"));
+    const std::string held = dir.Write("held", "h");
+    ExclusiveHold hold(held);
+    paths.insert(paths.begin() + 7, held);
+    ExpectTheBatchToEndAsTheStreamDoes(paths);
+}
+
+// From a share whose every request comes late, the batch keeps several
+// files under way, never more open at once than its bound, and still ends
+// as the stream does.
+TEST(ShareFs, ABatchHasSeveralFilesOpenAtOnceButNoMoreThanItsBound)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 150; ++i) {
+        paths.push_back(ShareFsWrite("batch-" + std::to_string(i), PatternBytes(100 + 997 * static_cast<std::size_t>(i))));
+        if (paths.back().empty())
+            GTEST_SKIP() << ShareFsMissing();
+    }
+    paths.insert(paths.begin() + 9, paths[20]);
+    paths.insert(paths.begin() + 40, paths.front() + ".missing");
+    ASSERT_TRUE(ResetShareFsCounts());
+    ExpectTheBatchToEndAsTheStreamDoes(paths);
+    ShareFsCounts counts;
+    ASSERT_TRUE(ReadShareFsCounts(counts));
+    EXPECT_EQ(counts.opens, 2 * 2 * 151u) << "each listed file opened for its length and for its digest, in both runs";
+    EXPECT_GT(counts.openMax, 2u);
+    EXPECT_LE(counts.openMax, CBatchState::kMostOpen);
 }
 
 // Runs change() on the job's thread once the digest pass has begun, that is

@@ -1,12 +1,13 @@
-// CReadAhead: the blocks of a file come in order, then its end or its failure,
-// whatever the reader thread is doing when the consumer asks or lets go.
+// CReadAhead: the pieces of its files come in order, each file's ending with
+// its last or failed piece; a stopped one begins no read, and several can be
+// waited for at once.
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/read_ahead.h"
 #include "support/test_files.h"
@@ -15,118 +16,157 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kBlock = 4096;
-constexpr std::size_t kRing = 3;
+constexpr std::uint32_t kPiece = 4096;
 
-// A file of a number of blocks whose first byte is their index; the read that
-// would fetch block failAt fails instead. Reads may be held at a gate.
-class ScriptedSource {
+// Files whose every piece holds its file's tag and its own index: the reads
+// of all of them count together, and may be held at a gate. The read of
+// piece failAt of any file fails.
+class Files {
 public:
-    ScriptedSource(int blocks, int failAt = -1) : m_blocks(blocks), m_failAt(failAt) {}
+    explicit Files(int failAt = -1) : m_failAt(failAt) {}
 
-    CReadAhead::ReadFunction Reader()
+    CReadAhead::ReadFunction File(std::uint64_t length, unsigned char tag)
     {
-        return [this](unsigned char* buffer, std::uint32_t count, std::uint32_t& got) {
-            const int index = m_reads++;
+        auto next = std::make_shared<std::uint64_t>(0);
+        return [this, length, tag, next](unsigned char* buffer, std::uint32_t count, std::uint32_t& got) {
+            ++m_reads;
+            m_lastThread = std::this_thread::get_id();
             while (m_held)
                 std::this_thread::yield();
+            const auto index = static_cast<unsigned char>(*next / kPiece);
             if (index == m_failAt)
                 return false;
-            got = index < m_blocks ? count : 0;
-            std::memset(buffer, index, got);
+            got = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, length - *next));
+            *next += got;
+            std::memset(buffer, tag, got);
+            if (got > 1)
+                buffer[1] = index;
             return true;
         };
     }
-
     int Reads() const { return m_reads; }
     void Hold(bool held) { m_held = held; }
+    std::thread::id LastThread() const { return m_lastThread; }
 
 private:
-    const int m_blocks;
     const int m_failAt;
     std::atomic<int> m_reads{0};
     std::atomic<bool> m_held{false};
+    std::atomic<std::thread::id> m_lastThread{};
 };
 
-// The blocks that Next hands out until the end or a failure: their first
-// bytes, then "end" or "failed".
-std::string Drain(CReadAhead& file)
+// What Next hands out until count files have ended: "tag:index" for each
+// piece, "!" after a failed one, "." after a last one.
+std::string Drain(CReadAhead& ring, int files)
 {
     std::string seen;
-    for (;;) {
-        const CReadAhead::Block block = file.Next();
-        if (block.failed)
-            return seen + "failed";
-        if (block.size == 0)
-            return seen + "end";
-        EXPECT_EQ(block.size, kBlock);
-        seen += std::to_string(block.data[0]) + " ";
+    while (files > 0) {
+        const CReadAhead::Piece piece = ring.Next();
+        if (piece.failed) {
+            seen += std::to_string(piece.tag) + "! ";
+        } else {
+            EXPECT_EQ(piece.offset % kPiece, 0u);
+            EXPECT_TRUE(piece.size == 0 || piece.data[0] == piece.tag);
+            seen += std::to_string(piece.tag) + ":" + std::to_string(piece.size > 1 ? piece.data[1] : 0);
+            seen += piece.last ? ". " : " ";
+        }
+        files -= piece.last ? 1 : 0;
     }
+    return seen;
 }
 
 class ReadAheadFailure : public testing::TestWithParam<int> {};
 
-TEST_P(ReadAheadFailure, GivesTheBlocksBeforeThenFailsForGood)
+// Three files of 3, 1 and 0 pieces (the last of 3 short), read through two
+// readers into three buffers; piece failAt of each fails.
+TEST_P(ReadAheadFailure, PiecesComeInOrderAndAFailureEndsOnlyItsFile)
 {
     const int failAt = GetParam();
-    const bool fails = failAt >= 0;
-    ScriptedSource source(5, failAt);
-    CReadAhead file(source.Reader(), kBlock, kRing);
-    ASSERT_TRUE(file.Start());
-    std::string expected;
-    for (int i = 0; i < (fails ? failAt : 5); ++i)
-        expected += std::to_string(i) + " ";
-    EXPECT_EQ(Drain(file), expected + (fails ? "failed" : "end"));
-    const CReadAhead::Block after = file.Next();
-    EXPECT_EQ(after.failed, fails);
-    EXPECT_EQ(after.size, 0u) << "the end stays the end, a failure a failure";
+    CReadPool pool(2);
+    Files files(failAt);
+    CReadAhead ring(pool, kPiece, 3);
+    ring.Add(files.File(2 * kPiece + 5, 1), 2 * kPiece + 5, 1);
+    ring.Add(files.File(kPiece, 2), kPiece, 2);
+    ring.Add(files.File(0, 3), 0, 3);
+    const std::string expected[] = {"1! 2! 3! ", "1:0 1! 2:0. 3:0. ", "1:0 1:1 1! 2:0. 3:0. ",
+                                    "1:0 1:1 1:2. 2:0. 3:0. "};
+    EXPECT_EQ(Drain(ring, 3), expected[failAt < 0 ? 3 : failAt]);
+    EXPECT_EQ(ring.Files(), 0u);
+    EXPECT_TRUE(ring.Next().failed) << "nothing is left to hand out";
 }
 
-// -1: no failure. 5: the read that would find the end fails.
-INSTANTIATE_TEST_SUITE_P(ReadAhead, ReadAheadFailure, testing::Values(-1, 0, 1, 2, 3, 4, 5));
+INSTANTIATE_TEST_SUITE_P(ReadAhead, ReadAheadFailure, testing::Values(-1, 0, 1, 2));
 
-TEST(ReadAhead, AFileLetGoWhileTheReaderWaitsForABufferFreesTheReaderAtOnce)
+// A lane's way: the next file is added once the last read of the one before
+// is asked, and its first piece is read while the last one is held.
+TEST(ReadAhead, TheNextFileIsWantedOnceTheLastReadIsAskedAndReadMeanwhile)
 {
-    ScriptedSource source(100);
-    auto file = std::make_unique<CReadAhead>(source.Reader(), kBlock, kRing);
-    ASSERT_TRUE(file->Start());
-    file->Next();
-    // The ring is full and one block held: the reader waits for a buffer.
-    ASSERT_TRUE(WaitFor([&] { return source.Reads() == static_cast<int>(kRing); }, 10s));
-    file.reset();
-    const int reads = source.Reads();
-
-    ScriptedSource second(1);
-    CReadAhead next(second.Reader(), kBlock, kRing);
-    EXPECT_TRUE(next.Start()) << "the reader let go of the first file";
-    EXPECT_EQ(Drain(next), "0 end");
-    EXPECT_EQ(source.Reads(), reads) << "nothing was read for the first file after it was let go";
+    CReadPool pool(1);
+    Files files;
+    CReadAhead ring(pool, kPiece, 2);
+    files.Hold(true);
+    ring.Add(files.File(2 * kPiece, 1), 2 * kPiece, 1);
+    EXPECT_FALSE(ring.WantsFile()) << "its last read is not asked yet";
+    files.Hold(false);
+    EXPECT_EQ(ring.Next().data[1], 0);
+    ASSERT_TRUE(WaitFor([&] { return ring.WantsFile(); }, 10s));
+    ring.Add(files.File(5, 2), 5, 2);
+    const CReadAhead::Piece last = ring.Next();
+    EXPECT_TRUE(last.last && last.data[1] == 1);
+    EXPECT_TRUE(WaitFor([&] { return ring.Ready(); }, 10s)) << "the next file's piece is read meanwhile";
+    EXPECT_EQ(Drain(ring, 1), "2:0. ");
 }
 
-TEST(ReadAhead, ASecondFileWhileTheFirstIsReadIsReadInTurnAndTheReaderStaysWithTheFirst)
+TEST(ReadAhead, AFileOfOnePieceWhoseTurnItIsIsReadWhereItIsAdded)
 {
-    ScriptedSource first(4);
-    first.Hold(true);  // its first read does not return yet
-    CReadAhead a(first.Reader(), kBlock, kRing);
-    ASSERT_TRUE(a.Start());
-    ScriptedSource second(1);
-    CReadAhead b(second.Reader(), kBlock, kRing);
-    EXPECT_FALSE(b.Start()) << "the reader serves one file at a time";
-    first.Hold(false);
-    EXPECT_EQ(Drain(a), "0 1 2 3 end");
-    EXPECT_EQ(second.Reads(), 0);
+    CReadPool pool(1);
+    Files files;
+    CReadAhead ring(pool, kPiece, 2);
+    ring.Add(files.File(100, 1), 100, 1);
+    EXPECT_TRUE(ring.Ready());
+    EXPECT_EQ(files.LastThread(), std::this_thread::get_id());
+    EXPECT_EQ(Drain(ring, 1), "1:0. ");
 }
 
-TEST(ReadAhead, LettingGoDuringAReadWaitsForThatReadAndNoMore)
+// A batch that ends stops every lane's reading before it waits for any.
+TEST(ReadAhead, AStoppedOneBeginsNoReadAndGoesOnceTheReadInFlightIsBack)
 {
-    ScriptedSource source(100);
-    source.Hold(true);
-    auto file = std::make_unique<CReadAhead>(source.Reader(), kBlock, kRing);
-    ASSERT_TRUE(file->Start());
-    ASSERT_TRUE(WaitFor([&] { return source.Reads() == 1; }, 10s));
-    EXPECT_TRUE(StaysInside([&] { file.reset(); }, [&] { source.Hold(false); }))
-        << "the read in flight still writes into the file's buffer";
-    EXPECT_EQ(source.Reads(), 1);
+    CReadPool pool(1);
+    Files files;
+    files.Hold(true);
+    auto first = std::make_unique<CReadAhead>(pool, kPiece, 3);
+    auto second = std::make_unique<CReadAhead>(pool, kPiece, 3);
+    first->Add(files.File(10 * kPiece, 1), 10 * kPiece, 1);
+    second->Add(files.File(10 * kPiece, 2), 10 * kPiece, 2);
+    ASSERT_TRUE(WaitFor([&] { return files.Reads() == 1; }, 10s));
+    first->Stop();
+    second->Stop();
+    EXPECT_TRUE(StaysInside([&] { first.reset(); }, [&] { files.Hold(false); }))
+        << "the read in flight still writes into its buffer";
+    second.reset();
+    EXPECT_EQ(files.Reads(), 1) << "the queued read and the next ones were never made";
+}
+
+TEST(ReadAhead, WaitingForSeveralEndsWithTheReadsThatWereWaitedFor)
+{
+    CReadPool pool(2);
+    Files files;
+    files.Hold(true);
+    CReadAhead a(pool, kPiece, 2), b(pool, kPiece, 2);
+    a.Add(files.File(3 * kPiece, 1), 3 * kPiece, 1);
+    b.Add(files.File(3 * kPiece, 2), 3 * kPiece, 2);
+    CReadAhead* both[] = {&a, &b};
+    EXPECT_EQ(CReadAhead::WaitFor(both, 2, 1, 20ms), 0u) << "none is in while the gate is shut";
+    std::thread open([&] {
+        std::this_thread::sleep_for(50ms);
+        files.Hold(false);
+    });
+    // A wake that never came would hold this for the minute; both come at
+    // once, one more than the wait wants.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_GE(CReadAhead::WaitFor(both, 2, 1, std::chrono::minutes(1)), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+    open.join();
 }
 
 }  // namespace

@@ -1,26 +1,40 @@
-// SlowFsPath and the bytes of the stand-in file system's files.
+// The paths of the stand-in file system's mounts, the bytes of its files and
+// the share's counts.
 #include "support/slow_fs.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace {
 
-#ifdef KORVANE_SLOWFS_MOUNT
-// Where the fixture mounts it (KORVANE_SLOWFS_MOUNT: a Linux path), with a
-// trailing separator.
-std::string MountFolder()
+// A folder where the fixtures put it (a Linux path, as CMake gives it), with
+// a trailing separator, as this program spells it.
+[[maybe_unused]] std::string Spelled(std::string folder)
 {
 #ifdef _WIN32
-    std::string folder = "Z:" KORVANE_SLOWFS_MOUNT "\\";
+    folder = "Z:" + folder + "\\";
     for (char& c : folder) {
         if (c == '/')
             c = '\\';
     }
     return folder;
 #else
-    return KORVANE_SLOWFS_MOUNT "/";
+    return folder + "/";
 #endif
+}
+
+#ifdef KORVANE_SLOWFS_MOUNT
+std::string MountFolder()
+{
+    return Spelled(KORVANE_SLOWFS_MOUNT);
+}
+
+std::string ShareFolder()
+{
+    return Spelled(KORVANE_SHAREFS_MOUNT);
 }
 #endif
 
@@ -56,3 +70,58 @@ std::string SlowFsBytes(std::uint64_t offset, std::size_t length)
         bytes[i] = static_cast<char>(SlowFsByte(offset + i));
     return bytes;
 }
+
+std::string ShareFsWrite(const std::string& name, const std::string& content)
+{
+#ifdef KORVANE_SLOWFS_MOUNT
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(ShareFolder() + kShareFsStatsName, error))
+        return {};
+    const std::string source = Spelled(KORVANE_SHAREFS_SOURCE) + name;
+    std::ofstream out(source, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + source);
+    return ShareFolder() + name;
+#else
+    (void)name;
+    (void)content;
+    return {};
+#endif
+}
+
+std::string ShareFsMissing()
+{
+#ifdef KORVANE_SLOWFS_MOUNT
+    return "the stand-in share is not mounted at " + ShareFolder() +
+           ": run the test through ctest, whose fixture korvane_sharefs mounts it (with FUSE: /dev/fuse, fusermount3)";
+#else
+    return SlowFsMissing();
+#endif
+}
+
+#ifdef KORVANE_SLOWFS_MOUNT
+bool ReadShareFsCounts(ShareFsCounts& counts)
+{
+    std::ifstream stats(ShareFolder() + kShareFsStatsName);
+    std::string line;
+    return std::getline(stats, line) &&
+           std::sscanf(line.c_str(), "open_now=%u open_max=%u opens=%u", &counts.openNow, &counts.openMax,
+                       &counts.opens) == 3;
+}
+
+bool ResetShareFsCounts()
+{
+    return std::ifstream(ShareFolder() + kShareFsResetName).is_open();
+}
+#else
+bool ReadShareFsCounts(ShareFsCounts&)
+{
+    return false;
+}
+
+bool ResetShareFsCounts()
+{
+    return false;
+}
+#endif

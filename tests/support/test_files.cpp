@@ -130,7 +130,7 @@ std::atomic<std::uint64_t> g_failFrom{0};
 ReadFailureFrom::ReadFailureFrom(std::uint64_t offset)
 {
     g_failFrom = offset;
-    CFile::SetReadFault([](std::uint64_t at) { return at >= g_failFrom; });
+    CFile::SetReadFault([](std::uint64_t at, std::uint64_t) { return at >= g_failFrom; });
 }
 
 ReadFailureFrom::~ReadFailureFrom()

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "platform/read_ahead.h"
+#include "platform/read_pool.h"
 
 using namespace std::chrono_literals;
 
@@ -166,7 +166,7 @@ bool PendingSend::Wait(std::chrono::milliseconds deadline)
 
 void MainDialogTest::SetUp()
 {
-    StartFileReader();  // as the program does at start-up
+    CReadPool::Shared().StartOne();  // as the program does at start-up
     g_threadStarts = 0;
     app.m_pMainWnd = &dialog;
     dialog.Jobs().SetThreadStarter(&CountingStart);

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Mounts the stand-in file system for a test run and unmounts it afterwards:
-# the setup and the cleanup of the CTest fixture korvane_slowfs.
+# the setup and the cleanup of the CTest fixtures korvane_slowfs and
+# korvane_sharefs, and of the benchmarks' share.
 #
-#   mount.sh mount PROGRAM MOUNTPOINT   starts PROGRAM (korvane_slowfs) on
-#                                       MOUNTPOINT and waits until it answers
+#   mount.sh mount PROGRAM MOUNTPOINT [OPTION...]
+#                                       starts PROGRAM (korvane_slowfs) on
+#                                       MOUNTPOINT with the OPTIONs and waits
+#                                       until it answers
 #   mount.sh unmount MOUNTPOINT         unmounts it, and ends the file
 #                                       system's process if it must
 #
@@ -14,7 +17,7 @@
 set -uo pipefail
 
 usage() {
-  echo "usage: $0 mount PROGRAM MOUNTPOINT | unmount MOUNTPOINT" >&2
+  echo "usage: $0 mount PROGRAM MOUNTPOINT [OPTION...] | unmount MOUNTPOINT" >&2
   exit 2
 }
 
@@ -82,6 +85,7 @@ unmount_fs() {
 
 mount_fs() {
   local program=$1 mountpoint=$2 pidfile=$2.pid log=$2.log pid
+  shift 2
   if [ ! -e /dev/fuse ] || ! command -v fusermount3 >/dev/null; then
     echo "mount.sh: no FUSE here (/dev/fuse and fusermount3 are needed); the tests that read the stand-in file system will skip"
     exit 77
@@ -93,7 +97,7 @@ mount_fs() {
 
   # In the foreground of its own, so that its id is the one given here; its
   # output goes to the log, not to ctest, which would wait for it otherwise.
-  "$program" -f "$mountpoint" </dev/null >"$log" 2>&1 &
+  "$program" "$@" -f "$mountpoint" </dev/null >"$log" 2>&1 &
   pid=$!
   echo "$pid" >"$pidfile"
   for _ in $(seq 100); do
@@ -115,7 +119,7 @@ mount_fs() {
 }
 
 case "${1:-}" in
-  mount) [ $# -eq 3 ] || usage; mount_fs "$2" "$3" ;;
+  mount) [ $# -ge 3 ] || usage; shift; mount_fs "$@" ;;
   unmount) [ $# -eq 2 ] || usage; unmount_fs "$2" ;;
   *) usage ;;
 esac

@@ -4,10 +4,17 @@
    each file holds and where its fault lies.
 
        korvane_slowfs [--block-from=BYTES] [--block-seconds=SECONDS] [FUSE options] MOUNTPOINT
+       korvane_slowfs --share=SOURCE [--delay-ms=MS] [--cache-seconds=SECONDS]
+                      [--block-seconds=SECONDS] [FUSE options] MOUNTPOINT
 
-   Nothing is cached by the kernel (no attribute, entry or page cache, direct
-   reads), so that every stat and every read reaches this program and the
-   faults come exactly where the layout puts them.
+   The second form is the share mode (share.c): a share of the folder SOURCE
+   some distance away, each request answered MS late (1 by default), names and
+   attributes kept SECONDS (1 by default), its dead files blocking as
+   blocks.bin does.
+
+   Otherwise nothing is cached by the kernel (no attribute, entry or page
+   cache, direct reads), so that every stat and every read reaches this
+   program and the faults come exactly where the layout puts them.
 
    A blocked read ignores interrupts, as a dead share's does, but ends (with
    EINTR) once the reading thread has a fatal signal pending: the kernel waits
@@ -30,6 +37,7 @@
 #include <sys/types.h>
 #include <time.h>
 
+#include "share.h"
 #include "slowfs_layout.h"
 
 enum FaultKind { kBlocks, kFails, kChanges };
@@ -182,12 +190,11 @@ static int IsDying(pid_t thread)
     return dying;
 }
 
-/* Waits g_blockSeconds as a dead share would; 0 when the wait ran out,
-   -EINTR when the reader is being killed. Interrupts alone do not end it: the
-   kernel tells us of any signal, and only a fatal one is looked for. */
-static int BlockLikeADeadShare(void)
+/* Interrupts alone do not end the wait: the kernel tells us of any signal,
+   and only a fatal one is looked for. */
+int BlockLikeADeadShare(void)
 {
-    const pid_t reader = fuse_get_context()->pid;
+    const pid_t caller = fuse_get_context()->pid;
     struct timespec now, end;
     clock_gettime(CLOCK_MONOTONIC, &end);
     end.tv_sec += (time_t)g_blockSeconds;
@@ -196,7 +203,7 @@ static int BlockLikeADeadShare(void)
         clock_gettime(CLOCK_MONOTONIC, &now);
         if (now.tv_sec > end.tv_sec || (now.tv_sec == end.tv_sec && now.tv_nsec >= end.tv_nsec))
             return 0;
-        if (fuse_interrupted() && IsDying(reader))
+        if (fuse_interrupted() && IsDying(caller))
             return -EINTR;
         nanosleep(&step, NULL);
     }
@@ -284,11 +291,17 @@ static const struct fuse_operations kOperations = {
 struct Options {
     char* blockFrom;
     char* blockSeconds;
+    char* share;
+    char* delayMs;
+    char* cacheSeconds;
 };
 
 static const struct fuse_opt kOptionSpecs[] = {
     {"--block-from=%s", offsetof(struct Options, blockFrom), 0},
     {"--block-seconds=%s", offsetof(struct Options, blockSeconds), 0},
+    {"--share=%s", offsetof(struct Options, share), 0},
+    {"--delay-ms=%s", offsetof(struct Options, delayMs), 0},
+    {"--cache-seconds=%s", offsetof(struct Options, cacheSeconds), 0},
     FUSE_OPT_END,
 };
 
@@ -310,24 +323,38 @@ static int ParseNumber(const char* option, const char* text, uint64_t limit, uin
 int main(int argc, char* argv[])
 {
     struct fuse_args args = FUSE_ARGS_INIT(argc, argv);
-    struct Options options = {NULL, NULL};
+    struct Options options = {NULL, NULL, NULL, NULL, NULL};
     if (fuse_opt_parse(&args, &options, kOptionSpecs, NULL) != 0)
         return 2;
     uint64_t blockFrom = kSlowFsBlockFrom;
     uint64_t blockSeconds = kSlowFsBlockSeconds;
+    uint64_t delayMs = 1;
+    uint64_t cacheSeconds = 1;
     if ((options.blockFrom && !ParseNumber("--block-from", options.blockFrom, kSlowFsBlocksSize, &blockFrom)) ||
         (options.blockSeconds &&
-         !ParseNumber("--block-seconds", options.blockSeconds, 24 * 60 * 60, &blockSeconds)))
+         !ParseNumber("--block-seconds", options.blockSeconds, 24 * 60 * 60, &blockSeconds)) ||
+        (options.delayMs && !ParseNumber("--delay-ms", options.delayMs, 60 * 1000, &delayMs)) ||
+        (options.cacheSeconds && !ParseNumber("--cache-seconds", options.cacheSeconds, 60 * 60, &cacheSeconds)))
         return 2;
-    free(options.blockFrom);
-    free(options.blockSeconds);
     g_blockFrom = blockFrom;
     g_blockSeconds = (unsigned)blockSeconds;
+    const struct fuse_operations* operations = &kOperations;
+    if (options.share) {
+        operations = ShareOperations(options.share, (unsigned)delayMs, (unsigned)cacheSeconds);
+        if (!operations)
+            return 1;
+    }
+    free(options.blockFrom);
+    free(options.blockSeconds);
+    free(options.share);
+    free(options.delayMs);
+    free(options.cacheSeconds);
 
     /* Read-only; and enough threads that a few blocked reads leave others
-       (and the interrupts that end a killed reader's) to be served. */
+       (and the interrupts that end a killed reader's) to be served, and that
+       a share answers a burst of requests at once. */
     fuse_opt_add_arg(&args, "-oro,max_threads=64");
-    const int status = fuse_main(args.argc, args.argv, &kOperations, NULL);
+    const int status = fuse_main(args.argc, args.argv, operations, NULL);
     fuse_opt_free_args(&args);
     return status;
 }

@@ -1,6 +1,7 @@
 /* The files of the stand-in file system (korvane_slowfs): their names,
-   lengths, fault points and bytes. Shared by the file system, which serves
-   them, and the tests, which compute what a read before a fault must give.
+   lengths, fault points and bytes, and the names its share mode adds. Shared
+   by the file system, which serves them, and the tests, which compute what a
+   read before a fault must give.
 
    Every file holds the same bytes, SlowFsByte(offset), up to its fault:
    - blocks.bin: a read that touches kSlowFsBlockFrom or later waits
@@ -49,5 +50,20 @@ static inline unsigned char SlowFsChangedByte(uint64_t offset)
 {
     return (unsigned char)(255 - SlowFsByte(offset));
 }
+
+/* The share mode (--share=SOURCE) mirrors SOURCE and adds, at its root:
+   - kShareFsStatsName: one line, "open_now=N open_max=N opens=N": SOURCE's
+     files open now (opened and not yet released: the kernel releases a file
+     a moment after its last close returns), the most open at once, and the
+     opens in all;
+   - kShareFsResetName: an open of it starts the counts anew (the most open
+     at once from those open now).
+   A file whose name ends in kShareFsDeadSuffix does not open: its open
+   blocks as blocks.bin's reads do, and then fails. Under Wine its server
+   process opens every program's files, so there such an open stalls every
+   Wine program until it ends. */
+static const char kShareFsStatsName[] = ".stats";
+static const char kShareFsResetName[] = ".reset";
+static const char kShareFsDeadSuffix[] = ".dead";
 
 #endif

@@ -1,9 +1,15 @@
 // The stand-in file system as the program's file object reads it: the bytes
 // before a fault come whole, then fails.bin fails, blocks.bin blocks (and a
-// reader blocked there can still be killed) and changes.bin changes.
+// reader blocked there can still be killed) and changes.bin changes. And its
+// share mode: a file written to its source reads back through it, its counts
+// follow the opens, and a dead file's open blocks.
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,6 +18,7 @@
 
 #include "platform/file.h"
 #include "support/slow_fs.h"
+#include "support/test_files.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -61,16 +68,14 @@ TEST(SlowFs, ChangesBinIsWrittenWhileItIsRead)
     {
         CFile file;
         ASSERT_TRUE(file.Open(path.c_str()));
-        ReadPieces(file, read, kSlowFsChangesSize);
-        EXPECT_EQ(file.GetLength(), kSlowFsChangesSize);
         // Its length stayed, its time of last change moved: the bytes read are
-        // no version of the file, and its end says so.
-        char piece[1024];
-        EXPECT_THROW(file.Read(piece, sizeof piece), CFileException);
+        // no version of the file, and its end says so, with its last block.
+        EXPECT_THROW(ReadPieces(file, read, kSlowFsChangesSize), CFileException);
+        EXPECT_EQ(file.GetLength(), kSlowFsChangesSize);
     }
-    ASSERT_EQ(read.size(), kSlowFsChangesSize);
+    ASSERT_GT(read.size(), kSlowFsChangeFrom);
     EXPECT_TRUE(read.compare(0, kSlowFsChangeFrom, SlowFsBytes(0, kSlowFsChangeFrom)) == 0);
-    EXPECT_EQ(static_cast<unsigned char>(read.back()), SlowFsChangedByte(kSlowFsChangesSize - 1));
+    EXPECT_EQ(static_cast<unsigned char>(read.back()), SlowFsChangedByte(read.size() - 1));
     EXPECT_GT(std::filesystem::last_write_time(path), modified);
 }
 
@@ -116,11 +121,77 @@ TEST(SlowFs, BlocksBinBlocksPastItsPoint)
     EXPECT_FALSE(reader->returned) << "the read past the block point returned";
 }
 
+TEST(ShareFs, FilesReadBackWholeAndTheCountsFollowTheOpens)
+{
+    std::array<std::string, 5> contents, paths;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        // Lengths that tell the files apart, each more than one read.
+        contents[i] = PatternBytes(300000 + 4097 * i);
+        paths[i] = ShareFsWrite("counted-" + std::to_string(i) + ".bin", contents[i]);
+        if (paths[i].empty())
+            GTEST_SKIP() << ShareFsMissing();
+    }
+    ASSERT_TRUE(ResetShareFsCounts());
+    ShareFsCounts counts;
+    {
+        std::array<std::ifstream, 5> files;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            files[i].open(paths[i], std::ios::binary);
+            ASSERT_TRUE(files[i].is_open()) << paths[i];
+        }
+        ASSERT_TRUE(ReadShareFsCounts(counts));
+        EXPECT_EQ(counts.openNow, 5u);
+        EXPECT_EQ(counts.openMax, 5u);
+        EXPECT_EQ(counts.opens, 5u);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string read{std::istreambuf_iterator<char>(files[i]), std::istreambuf_iterator<char>()};
+            EXPECT_TRUE(read == contents[i]) << paths[i] << " read back " << read.size() << " bytes";
+        }
+    }
+    // The kernel releases a file a moment after its close returns.
+    EXPECT_TRUE(WaitFor([&counts] { return ReadShareFsCounts(counts) && counts.openNow == 0; }, 10s))
+        << "open now: " << counts.openNow;
+    EXPECT_EQ(counts.openMax, 5u);
+    EXPECT_EQ(counts.opens, 5u);
+    ASSERT_TRUE(ResetShareFsCounts());
+    ASSERT_TRUE(ReadShareFsCounts(counts));
+    EXPECT_EQ(counts.openMax, 0u);
+    EXPECT_EQ(counts.opens, 0u);
+}
+
 #ifndef _WIN32
 void Ignore(int) {}
 
-// A dead share's read sits out a signal that the reader handles, but must let
-// a killed reader die.
+// Runs call in a child process and expects it to sit out a signal that the
+// child handles, as a dead share's calls do, but to let the child die once
+// it is killed. The handler is there from the child's first instruction on;
+// no SA_RESTART, so a call that the signal ended would end the child.
+void ExpectSitsOutASignalButEndsOnAKill(const std::function<void()>& call)
+{
+    struct sigaction handler {}, previous {};
+    handler.sa_handler = &Ignore;
+    ::sigaction(SIGUSR1, &handler, &previous);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        call();
+        ::_exit(0);
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    std::this_thread::sleep_for(200ms);
+    ::kill(child, SIGUSR1);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the call ended before the block did";
+    ::kill(child, SIGKILL);
+    pid_t ended = 0;
+    for (auto deadline = std::chrono::steady_clock::now() + 10s;
+         (ended = ::waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline;)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(ended, child) << "the killed caller lives on in its call";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+
 TEST(SlowFs, AReadOnBlocksBinSitsOutASignalButEndsOnAKill)
 {
     const std::string path = SlowFsPath(kSlowFsBlocksName);
@@ -128,32 +199,21 @@ TEST(SlowFs, AReadOnBlocksBinSitsOutASignalButEndsOnAKill)
         GTEST_SKIP() << SlowFsMissing();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    // Handled from the child's first instruction on; no SA_RESTART, so a read
-    // that the signal ended would end the child.
-    struct sigaction handler {}, previous {};
-    handler.sa_handler = &Ignore;
-    ::sigaction(SIGUSR1, &handler, &previous);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    ExpectSitsOutASignalButEndsOnAKill([fd] {
         char piece[1024];
         ::pread(fd, piece, sizeof piece, static_cast<off_t>(kSlowFsBlockFrom));
-        ::_exit(0);
-    }
-    ::sigaction(SIGUSR1, &previous, nullptr);
+    });
     ::close(fd);
-    ASSERT_GT(child, 0);
-    int status = 0;
-    std::this_thread::sleep_for(200ms);
-    ::kill(child, SIGUSR1);
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the read ended before the block did";
-    ::kill(child, SIGKILL);
-    pid_t ended = 0;
-    for (auto deadline = std::chrono::steady_clock::now() + 10s;
-         (ended = ::waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline;)
-        std::this_thread::sleep_for(1ms);
-    ASSERT_EQ(ended, child) << "the killed reader lives on in its read";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+
+// Natively only: under Wine the server process opens the files of every
+// program, and a dead open there would stall them all until its block ends.
+TEST(ShareFs, OpeningADeadFileSitsOutASignalButEndsOnAKill)
+{
+    const std::string path = ShareFsWrite(std::string("gone") + kShareFsDeadSuffix, "gone");
+    if (path.empty())
+        GTEST_SKIP() << ShareFsMissing();
+    ExpectSitsOutASignalButEndsOnAKill([&path] { ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
 }
 #endif
 
