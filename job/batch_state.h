@@ -89,10 +89,13 @@ public:
     void Fail();
 
     static constexpr std::uint32_t kMostOpen = 48;
+    // How long a thread of the batch waits before it looks whether the batch
+    // is to end; lanes that hold blocks fold then with what is in. Several of
+    // Windows' timer ticks: a timed wait there ends on one.
+    static constexpr std::chrono::milliseconds kStopCheck{50};
 
 private:
     using Lock = std::unique_lock<CLock>;
-    static constexpr std::chrono::milliseconds kStopCheck{50};
     // Calls under way at once: enough that the readers and the opener always
     // have one to make, and that a share's round trips overlap.
     static constexpr std::size_t kCalls = 8;

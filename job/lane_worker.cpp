@@ -10,10 +10,6 @@
 namespace {
 
 constexpr std::uint64_t kChunk = 1024;
-// How long a worker waits for pieces before it looks whether the batch is to
-// end; lanes that hold blocks fold then with what is in. Several of Windows'
-// timer ticks: the wait ends on one.
-constexpr std::chrono::milliseconds kStopCheck{50};
 // Pieces a lane reads ahead into: one folded, one read.
 constexpr std::size_t kPiecesALane = 2;
 
@@ -238,7 +234,7 @@ std::size_t CLaneWorker::WaitForPieces(std::size_t wanted)
         if (m_lane[i].file[0].item.file && m_lanes.Blocks(i) == 0)
             m_waitingFor.push_back(m_lane[i].pieces.get());
     }
-    return CReadAhead::WaitFor(m_waitingFor.data(), m_waitingFor.size(), wanted, kStopCheck);
+    return CReadAhead::WaitFor(m_waitingFor.data(), m_waitingFor.size(), wanted, CBatchState::kStopCheck);
 }
 
 void CLaneWorker::DigestAlone(CBatchState::Item item)

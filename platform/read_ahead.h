@@ -4,7 +4,10 @@
 // One file read whole (CFile's reads) and a lane of a batch (a file, then the
 // next) are its two uses: while the caller works on one piece, the next are
 // read. One read of a CReadAhead is in flight at a time, so its pieces come in
-// order; a batch keeps several in flight with one CReadAhead a lane.
+// order; a batch keeps several in flight with one CReadAhead a lane. For one
+// file the kernel's own read-ahead (the file is opened for sequential
+// reading) keeps its next requests in flight; more reads of our own would
+// each need a reader, a MiB of memory under Wine.
 //
 // A piece is whole but for its file's last, which ends where the file's
 // length puts the end. A read that fails is its file's last piece: its file
