@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -78,6 +79,14 @@ std::string ShareFsWrite(const std::string& name, const std::string& content)
     if (!std::filesystem::is_regular_file(ShareFolder() + kShareFsStatsName, error))
         return {};
     const std::string source = Spelled(KORVANE_SHAREFS_SOURCE) + name;
+    // The source outlives the mount: a file an earlier run wrote is there, and
+    // the mount's first listing has its times. Written again, it would change
+    // under the share's cache, as a file changed on the server does.
+    {
+        std::ifstream in(source, std::ios::binary);
+        if (in && std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) == content)
+            return ShareFolder() + name;
+    }
     std::ofstream out(source, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out)

@@ -33,7 +33,8 @@ std::string SlowFsBytes(std::uint64_t offset, std::size_t length);
 // files. Empty when the share is not mounted; a test then skips with
 // ShareFsMissing(). Throws std::runtime_error when the write fails. The share
 // keeps what it has read of a file while it is mounted: a test writes a name
-// once.
+// once. A file already there with the same bytes (from an earlier run) is
+// left as it is.
 std::string ShareFsWrite(const std::string& name, const std::string& content);
 // Why ShareFsWrite gives nothing, for the skip.
 std::string ShareFsMissing();
