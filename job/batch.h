@@ -14,8 +14,7 @@ void AllowBatches(bool allowed);
 
 // Runs the job's size pass and digest pass over files as a batch (see
 // CBatchState): lane workers on as many threads as the process has
-// processors, the opener beside them. Returns once every
-// thread of the batch has let go of the job; false, having done nothing,
-// when not one lane worker could be started. The counters and the bar are
-// reset already.
+// processors, the opener beside them. Returns once every thread of the batch
+// has let go of the job; false, having done nothing, when not one lane worker
+// could be started. The counters and the bar are reset already.
 bool RunBatch(CJobState& job, const CFileList& files);

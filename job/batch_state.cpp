@@ -156,12 +156,9 @@ bool CBatchState::NextMeasure(CBatchCall& call)
         m_keys.count(KeyOf(m_nextMeasure)) > 0)
         return false;
     call.Measure(m_nextMeasure, PathAt(m_nextMeasure));
-    call.key = KeyOf(m_nextMeasure);
-    call.retried = false;
-    m_keys.insert(call.key);
+    Claim(call, m_nextMeasure);
     ++m_nextMeasure;
     ++m_measuring;
-    ++m_open;
     return true;
 }
 
@@ -183,14 +180,19 @@ bool CBatchState::NextOpen(CBatchCall& call)
         return false;
     }
     call.Open(index, PathAt(index));
-    call.key = KeyOf(index);
-    call.retried = false;
-    m_keys.insert(call.key);
+    Claim(call, index);
     ++m_next;
     ++m_inFlight;
     ++m_opening;
-    ++m_open;
     return true;
+}
+
+void CBatchState::Claim(CBatchCall& call, std::uint32_t index)
+{
+    call.key = KeyOf(index);
+    call.retried = false;
+    m_keys.insert(call.key);
+    ++m_open;
 }
 
 void CBatchState::CallMade(CBatchCall& call, CReadPool::Lock& readers) noexcept

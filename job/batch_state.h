@@ -123,6 +123,9 @@ private:
     void Drop(CBatchCall& call);
     bool NextMeasure(CBatchCall& call);
     bool NextOpen(CBatchCall& call);
+    // The file at index is call's: its key is taken and it counts as open
+    // until the call is over.
+    void Claim(CBatchCall& call, std::uint32_t index);
     void Finish(CBatchCall& call);
     bool Held(CBatchCall& call);
     bool OpenerDone() const;
